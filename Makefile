@@ -1,0 +1,46 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+# Both install what is missing first, so they work from a fresh clone.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+CMAKE_GEN  := -G Ninja
+JOBS       ?= $(shell nproc)
+
+.PHONY: all deps configure build run test test-plain test-asan bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(ASAN_BUILD)/build.ninja: | deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
+	    -DOMBREL_SANITIZE=ON -DOMBREL_BUILD_BENCH=OFF
+
+configure: $(BUILD)/build.ninja
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/ui/ombrel ]; then exec $(BUILD)/ui/ombrel; \
+	else echo "Built everything; there is no desktop front end yet."; fi
+
+test: test-plain test-asan
+
+test-plain: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@if [ -d $(BUILD)/bench ]; then scripts/bench $(BUILD); \
+	else echo "No benchmarks yet."; fi
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,52 @@
+/*
+ * The certificate manager's C interface: four functions, an opaque handle, and
+ * methods invoked by number with two parallel argument arrays.
+ *
+ * Each argument array has count + 1 pointer-wide entries and is closed by a 0
+ * entry. A text parameter is the address of a zero-terminated UTF-8 text; a
+ * number is passed as the value itself. Every method returns 0 for success and
+ * any other value for failure; CertMgr_GetLastError then describes the failure.
+ */
+#ifndef CERTMGR_H
+#define CERTMGR_H
+
+#include <stdint.h>
+
+#if defined(__GNUC__)
+#define CERTMGR_API __attribute__((visibility("default")))
+#else
+#define CERTMGR_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Method numbers for CertMgr_Do, with their parameters in order. */
+enum {
+    CERTMGR_APPLY_SETTING = 1,            /* setting text "name=value" */
+    CERTMGR_CREATE_SELF_SIGNED = 2,       /* subject text, serial number */
+    CERTMGR_DISCARD_CERTIFICATE = 4,      /* none */
+    CERTMGR_EXPORT_TO_FILE = 6,           /* file path, password */
+    CERTMGR_LOAD_SIGNING_CERTIFICATE = 8, /* file path, password, unused text */
+    CERTMGR_ISSUE_SIGNED = 10             /* subject text, serial number */
+};
+
+/* Called by the component during a method call; context is the pointer given
+ * to CertMgr_Create. The result goes back to the component. */
+typedef int32_t (*CertMgrEventSink)(void *context, int32_t event, int32_t count, intptr_t *params,
+                                    intptr_t *lengths);
+
+CERTMGR_API void *CertMgr_Create(CertMgrEventSink sink, void *context);
+CERTMGR_API int32_t CertMgr_Do(void *handle, int32_t method, int32_t count, intptr_t *params,
+                               intptr_t *lengths);
+/* The text stays valid until the next call on the same instance. */
+CERTMGR_API const char *CertMgr_GetLastError(void *handle);
+/* Accepts a null handle. */
+CERTMGR_API int32_t CertMgr_Destroy(void *handle);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* CERTMGR_H */
