@@ -20,7 +20,7 @@ std::string Setting(const char* name, std::uint32_t value) { return std::string(
 
 }  // namespace
 
-void GenerateCertificate(IFormAccess& form) {
+void GenerateCertificate(IFormAccess& form, const std::vector<std::string>& extraSettings) {
     if (!CheckOutputFile(form)) {
         return;
     }
@@ -35,6 +35,9 @@ void GenerateCertificate(IFormAccess& form) {
     // A refused setting does not stop the run.
     certMgr.ApplySetting(Setting("CertValidityTime", request.validDays));
     certMgr.ApplySetting(Setting("CertKeyLength", static_cast<std::uint32_t>(request.keyLength)));
+    for (const std::string& setting : extraSettings) {
+        certMgr.ApplySetting(setting);
+    }
 
     std::string note;
     bool made = false;

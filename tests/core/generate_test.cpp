@@ -139,6 +139,16 @@ TEST_F(GenerateTest, SettingsAreUnsignedDecimals) {
     }
 }
 
+TEST_F(GenerateTest, ExtraSettingsFollowTheFormsOwn) {
+    GenerateCertificate(form, {"PfxEncryption=3DES", "CertSubjectAltNames=a.example,10.0.0.1"});
+    EXPECT_EQ(TextsOf(CERTMGR_APPLY_SETTING),
+              (std::vector<std::vector<std::string>>{{"CertValidityTime=365"},
+                                                     {"CertKeyLength=1024"},
+                                                     {"PfxEncryption=3DES"},
+                                                     {"CertSubjectAltNames=a.example,10.0.0.1"}}));
+    EXPECT_EQ(component.Sequence(), (std::vector<std::int32_t>{1, 1, 1, 1, 2, 6, 4}));
+}
+
 TEST_F(GenerateTest, EmptyOutputFileStopsBeforeAnyInstance) {
     form.texts[IDC_OUTPUT_FILE] = "";
     form.texts[IDC_SIGNING_FILE] = "/ca.pfx";
