@@ -7,7 +7,9 @@
 
 namespace {
 
-std::intptr_t TextParam(const std::string& text) { return reinterpret_cast<std::intptr_t>(text.c_str()); }
+std::intptr_t TextParam(const std::string& text) {
+    return reinterpret_cast<std::intptr_t>(text.c_str());
+}
 
 // Builds the two arrays of one call on the stack: the parameters closed by a 0 entry,
 // and as many lengths, all 0, since every text is zero-terminated.
@@ -23,7 +25,9 @@ std::int32_t Invoke(void* handle, std::int32_t method, Params... params) {
 
 CCertMgr::CCertMgr() : m_handle(CertMgr_Create(&ComponentEventSink, this)) {}
 
-CCertMgr::~CCertMgr() { CertMgr_Destroy(m_handle); }
+CCertMgr::~CCertMgr() {
+    CertMgr_Destroy(m_handle);
+}
 
 std::int32_t CCertMgr::ApplySetting(const std::string& setting) {
     return Invoke(m_handle, CERTMGR_APPLY_SETTING, TextParam(setting));
@@ -34,7 +38,9 @@ std::int32_t CCertMgr::CreateSelfSigned(const std::string& subject, std::uint32_
                   static_cast<std::intptr_t>(serialNumber));
 }
 
-std::int32_t CCertMgr::DiscardCertificate() { return Invoke(m_handle, CERTMGR_DISCARD_CERTIFICATE); }
+std::int32_t CCertMgr::DiscardCertificate() {
+    return Invoke(m_handle, CERTMGR_DISCARD_CERTIFICATE);
+}
 
 std::int32_t CCertMgr::ExportToFile(const std::string& file, const std::string& password) {
     return Invoke(m_handle, CERTMGR_EXPORT_TO_FILE, TextParam(file), TextParam(password));
@@ -47,7 +53,8 @@ std::int32_t CCertMgr::LoadSigningCertificate(const std::string& file, const std
 }
 
 std::int32_t CCertMgr::IssueSigned(const std::string& subject, std::uint32_t serialNumber) {
-    return Invoke(m_handle, CERTMGR_ISSUE_SIGNED, TextParam(subject), static_cast<std::intptr_t>(serialNumber));
+    return Invoke(m_handle, CERTMGR_ISSUE_SIGNED, TextParam(subject),
+                  static_cast<std::intptr_t>(serialNumber));
 }
 
 std::string CCertMgr::GetLastErrorText() const {
@@ -55,11 +62,21 @@ std::string CCertMgr::GetLastErrorText() const {
     return text != nullptr ? std::string(text) : std::string();
 }
 
-std::int32_t CCertMgr::OnComponentEvent1(std::intptr_t*) { return 0; }
-std::int32_t CCertMgr::OnComponentEvent2(std::intptr_t*) { return 0; }
-std::int32_t CCertMgr::OnComponentEvent3(std::intptr_t*) { return 0; }
-std::int32_t CCertMgr::OnComponentEvent4(std::intptr_t*) { return 0; }
-std::int32_t CCertMgr::OnComponentEvent5(std::intptr_t*) { return 0; }
+std::int32_t CCertMgr::OnComponentEvent1(std::intptr_t*) {
+    return 0;
+}
+std::int32_t CCertMgr::OnComponentEvent2(std::intptr_t*) {
+    return 0;
+}
+std::int32_t CCertMgr::OnComponentEvent3(std::intptr_t*) {
+    return 0;
+}
+std::int32_t CCertMgr::OnComponentEvent4(std::intptr_t*) {
+    return 0;
+}
+std::int32_t CCertMgr::OnComponentEvent5(std::intptr_t*) {
+    return 0;
+}
 
 extern "C" std::int32_t ComponentEventSink(void* context, std::int32_t event, std::int32_t /*count*/,
                                            std::intptr_t* params, std::intptr_t* lengths) {

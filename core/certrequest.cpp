@@ -6,7 +6,9 @@ std::string IFormAccess::GetDlgItemText(int control, std::size_t bufferSize) {
     return CutToBuffer(ControlText(control), bufferSize);
 }
 
-std::uint32_t IFormAccess::GetDlgItemInt(int control) { return ParseUnsigned(ControlText(control)); }
+std::uint32_t IFormAccess::GetDlgItemInt(int control) {
+    return ParseUnsigned(ControlText(control));
+}
 
 std::string CutToBuffer(std::string_view text, std::size_t bufferSize) {
     if (bufferSize == 0) {
@@ -61,7 +63,9 @@ CertRequest ReadCertRequest(IFormAccess& form) {
     return request;
 }
 
-bool HasSigningFile(const CertRequest& request) { return !request.signingFile.empty(); }
+bool HasSigningFile(const CertRequest& request) {
+    return !request.signingFile.empty();
+}
 
 std::int32_t KeyLengthFromSelection(std::int32_t position) {
     switch (position) {

@@ -16,7 +16,9 @@ namespace {
 
 // The settings are written as unsigned decimals: a validity beyond 2^31 - 1 days must
 // not reach the component as a negative number.
-std::string Setting(const char* name, std::uint32_t value) { return std::string(name) + "=" + std::to_string(value); }
+std::string Setting(const char* name, std::uint32_t value) {
+    return std::string(name) + "=" + std::to_string(value);
+}
 
 }  // namespace
 
@@ -42,7 +44,8 @@ void GenerateCertificate(IFormAccess& form, const std::vector<std::string>& extr
     std::string note;
     bool made = false;
     if (HasSigningFile(request)) {
-        if (certMgr.LoadSigningCertificate(request.signingFile, request.signingPassword, std::string()) != 0) {
+        if (certMgr.LoadSigningCertificate(request.signingFile, request.signingPassword, std::string()) !=
+            0) {
             note = "Wrong Password?";
         } else {
             made = certMgr.IssueSigned(subject, request.serialNumber) == 0;

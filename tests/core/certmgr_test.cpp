@@ -24,15 +24,27 @@ TEST_F(CertMgrTest, EachOperationBuildsItsArgumentArrays) {
         std::vector<std::intptr_t> numbers;
     };
     const Case cases[] = {
-        {"ApplySetting", [](CCertMgr& m) { return m.ApplySetting("CertKeyLength=2048"); }, 1,
-         {"CertKeyLength=2048"}, {}},
-        {"CreateSelfSigned", [](CCertMgr& m) { return m.CreateSelfSigned("C=,CN=x", 4294967295u); }, 2,
-         {"C=,CN=x"}, {static_cast<std::intptr_t>(4294967295u)}},
+        {"ApplySetting",
+         [](CCertMgr& m) { return m.ApplySetting("CertKeyLength=2048"); },
+         1,
+         {"CertKeyLength=2048"},
+         {}},
+        {"CreateSelfSigned",
+         [](CCertMgr& m) { return m.CreateSelfSigned("C=,CN=x", 4294967295u); },
+         2,
+         {"C=,CN=x"},
+         {static_cast<std::intptr_t>(4294967295u)}},
         {"DiscardCertificate", [](CCertMgr& m) { return m.DiscardCertificate(); }, 4, {}, {}},
-        {"ExportToFile", [](CCertMgr& m) { return m.ExportToFile("/tmp/out.pfx", "pw"); }, 6,
-         {"/tmp/out.pfx", "pw"}, {}},
-        {"LoadSigningCertificate", [](CCertMgr& m) { return m.LoadSigningCertificate("/ca.pfx", "pw", ""); }, 8,
-         {"/ca.pfx", "pw", ""}, {}},
+        {"ExportToFile",
+         [](CCertMgr& m) { return m.ExportToFile("/tmp/out.pfx", "pw"); },
+         6,
+         {"/tmp/out.pfx", "pw"},
+         {}},
+        {"LoadSigningCertificate",
+         [](CCertMgr& m) { return m.LoadSigningCertificate("/ca.pfx", "pw", ""); },
+         8,
+         {"/ca.pfx", "pw", ""},
+         {}},
         {"IssueSigned", [](CCertMgr& m) { return m.IssueSigned("CN=y", 7); }, 10, {"CN=y"}, {7}},
     };
     for (const Case& c : cases) {
@@ -100,10 +112,11 @@ private:
 TEST_F(CertMgrTest, SinkDispatchesEventsAndCopiesTheFirstLength) {
     struct Case {
         std::int32_t event;
-        int handler;  // 0: none runs
+        int handler;   // 0: none runs
         int copiedTo;  // parameter entry that receives length 0, or -1
     };
-    const Case cases[] = {{0, 0, -1}, {6, 0, -1}, {-1, 0, -1}, {1, 1, 6}, {2, 2, 5}, {3, 3, -1}, {4, 4, -1}, {5, 5, -1}};
+    const Case cases[] = {{0, 0, -1}, {6, 0, -1}, {-1, 0, -1}, {1, 1, 6},
+                          {2, 2, 5},  {3, 3, -1}, {4, 4, -1},  {5, 5, -1}};
     for (const Case& c : cases) {
         RecordingCertMgr mgr;
         std::array<std::intptr_t, 8> params{11, 12, 13, 14, 15, 16, 17, 0};

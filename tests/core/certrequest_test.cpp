@@ -69,9 +69,11 @@ TEST(CutToBuffer, KeepsAtMostBufferMinusOneBytesWithoutSplittingACharacter) {
 
 TEST(ParseUnsigned, AcceptsOnlyPlainDecimalsThatFitThirtyTwoBits) {
     const std::pair<const char*, std::uint32_t> cases[] = {
-        {"365", 365},        {"007", 7},        {"4294967295", 4294967295u}, {"", 0},   {"4294967296", 0},
-        {"99999999999", 0},  {"12a", 0},        {"a12", 0},                  {"-1", 0}, {"+1", 0},
-        {" 1", 0},           {"1 ", 0},         {"1.5", 0},                  {"٣", 0},
+        {"365", 365}, {"007", 7},        {"4294967295", 4294967295u},
+        {"", 0},      {"4294967296", 0}, {"99999999999", 0},
+        {"12a", 0},   {"a12", 0},        {"-1", 0},
+        {"+1", 0},    {" 1", 0},         {"1 ", 0},
+        {"1.5", 0},   {"٣", 0},
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(ParseUnsigned(text), expected) << '"' << text << '"';
@@ -91,19 +93,26 @@ TEST(ReadCertRequest, ReadsEachFieldOnceInOrder) {
     FakeForm form;
     const std::string longPath = "/tmp/" + std::string(2000, 'p') + ".pfx";
     const std::string longPassword(1500, 'w');
-    form.texts = {{IDC_VALID_DAYS, "30"},          {IDC_COUNTRY, "US"},
-                  {IDC_STATE, "Texas"},            {IDC_CITY, "Austin"},
-                  {IDC_ORGANIZATION, "Acme"},      {IDC_ORGANIZATIONAL_UNIT, std::string(1500, 'u')},
-                  {IDC_COMMON_NAME, "example.org"}, {IDC_SERIAL_NUMBER, "42"},
-                  {IDC_PASSWORD, longPassword},    {IDC_OUTPUT_FILE, longPath},
-                  {IDC_SIGNING_FILE, "/ca.pfx"},   {IDC_SIGNING_PASSWORD, "secret"}};
+    form.texts = {{IDC_VALID_DAYS, "30"},
+                  {IDC_COUNTRY, "US"},
+                  {IDC_STATE, "Texas"},
+                  {IDC_CITY, "Austin"},
+                  {IDC_ORGANIZATION, "Acme"},
+                  {IDC_ORGANIZATIONAL_UNIT, std::string(1500, 'u')},
+                  {IDC_COMMON_NAME, "example.org"},
+                  {IDC_SERIAL_NUMBER, "42"},
+                  {IDC_PASSWORD, longPassword},
+                  {IDC_OUTPUT_FILE, longPath},
+                  {IDC_SIGNING_FILE, "/ca.pfx"},
+                  {IDC_SIGNING_PASSWORD, "secret"}};
     form.selection = 0;
 
     const CertRequest r = ReadCertRequest(form);
 
-    EXPECT_EQ(form.reads, (std::vector<int>{IDC_VALID_DAYS, IDC_COUNTRY, IDC_STATE, IDC_CITY, IDC_ORGANIZATION,
-                                            IDC_ORGANIZATIONAL_UNIT, IDC_COMMON_NAME, IDC_SERIAL_NUMBER, IDC_PASSWORD,
-                                            IDC_KEY_LENGTH, IDC_OUTPUT_FILE, IDC_SIGNING_FILE, IDC_SIGNING_PASSWORD}));
+    EXPECT_EQ(form.reads,
+              (std::vector<int>{IDC_VALID_DAYS, IDC_COUNTRY, IDC_STATE, IDC_CITY, IDC_ORGANIZATION,
+                                IDC_ORGANIZATIONAL_UNIT, IDC_COMMON_NAME, IDC_SERIAL_NUMBER, IDC_PASSWORD,
+                                IDC_KEY_LENGTH, IDC_OUTPUT_FILE, IDC_SIGNING_FILE, IDC_SIGNING_PASSWORD}));
     EXPECT_EQ(r.validDays, 30u);
     EXPECT_EQ(r.country, "US");
     EXPECT_EQ(r.state, "Texas");

@@ -16,11 +16,16 @@ protected:
     void SetUp() override {
         component.Reset();
         form = FakeForm{};
-        form.texts = {{IDC_VALID_DAYS, "365"},      {IDC_COUNTRY, "US"},
-                      {IDC_STATE, "Texas"},         {IDC_CITY, "Austin"},
-                      {IDC_ORGANIZATION, "Acme"},   {IDC_ORGANIZATIONAL_UNIT, "IT"},
-                      {IDC_COMMON_NAME, "www.example.com"}, {IDC_SERIAL_NUMBER, "1"},
-                      {IDC_PASSWORD, "out-pw"},     {IDC_OUTPUT_FILE, "/tmp/out.pfx"}};
+        form.texts = {{IDC_VALID_DAYS, "365"},
+                      {IDC_COUNTRY, "US"},
+                      {IDC_STATE, "Texas"},
+                      {IDC_CITY, "Austin"},
+                      {IDC_ORGANIZATION, "Acme"},
+                      {IDC_ORGANIZATIONAL_UNIT, "IT"},
+                      {IDC_COMMON_NAME, "www.example.com"},
+                      {IDC_SERIAL_NUMBER, "1"},
+                      {IDC_PASSWORD, "out-pw"},
+                      {IDC_OUTPUT_FILE, "/tmp/out.pfx"}};
     }
 
     // The calls of one method, in order.
@@ -55,20 +60,59 @@ TEST_F(GenerateTest, EveryOutcomeShowsOneBoxAndDestroysTheInstanceAfterIt) {
         MessageIcon icon;
     };
     const Case cases[] = {
-        {"self-signed written", false, {}, {2, 6, 4}, "Certificate successfully created!", MessageIcon::Information},
-        {"issued written", true, {}, {8, 10, 6, 4}, "Certificate successfully created!", MessageIcon::Information},
-        {"refused settings and discard change nothing", false, {{1, "bad setting"}, {4, "discard failed"}},
-         {2, 6, 4}, "Certificate successfully created!", MessageIcon::Information},
-        {"signing certificate does not load", true, {{8, "Cannot read /ca.pfx."}}, {8, kLastError},
-         "Cannot read /ca.pfx. (Wrong Password?)", MessageIcon::Error},
-        {"load fails without a text", true, {{8, ""}}, {8, kLastError}, " (Wrong Password?)", MessageIcon::Error},
-        {"self-signed not made", false, {{2, "Key generation failed."}}, {2, kLastError}, "Key generation failed.",
+        {"self-signed written",
+         false,
+         {},
+         {2, 6, 4},
+         "Certificate successfully created!",
+         MessageIcon::Information},
+        {"issued written",
+         true,
+         {},
+         {8, 10, 6, 4},
+         "Certificate successfully created!",
+         MessageIcon::Information},
+        {"refused settings and discard change nothing",
+         false,
+         {{1, "bad setting"}, {4, "discard failed"}},
+         {2, 6, 4},
+         "Certificate successfully created!",
+         MessageIcon::Information},
+        {"signing certificate does not load",
+         true,
+         {{8, "Cannot read /ca.pfx."}},
+         {8, kLastError},
+         "Cannot read /ca.pfx. (Wrong Password?)",
          MessageIcon::Error},
-        {"issued not made", true, {{10, "Signer expired."}}, {8, 10, kLastError}, "Signer expired.",
+        {"load fails without a text",
+         true,
+         {{8, ""}},
+         {8, kLastError},
+         " (Wrong Password?)",
          MessageIcon::Error},
-        {"self-signed not written", false, {{6, "Disk full."}}, {2, 6, 4, kLastError}, "Disk full.",
+        {"self-signed not made",
+         false,
+         {{2, "Key generation failed."}},
+         {2, kLastError},
+         "Key generation failed.",
          MessageIcon::Error},
-        {"issued not written", true, {{6, "Disk full."}}, {8, 10, 6, 4, kLastError}, "Disk full.",
+        {"issued not made",
+         true,
+         {{10, "Signer expired."}},
+         {8, 10, kLastError},
+         "Signer expired.",
+         MessageIcon::Error},
+        {"self-signed not written",
+         false,
+         {{6, "Disk full."}},
+         {2, 6, 4, kLastError},
+         "Disk full.",
+         MessageIcon::Error},
+        {"issued not written",
+         true,
+         {{6, "Disk full."}},
+         {8, 10, 6, 4, kLastError},
+         "Disk full.",
          MessageIcon::Error},
     };
     for (const Case& c : cases) {
@@ -110,8 +154,9 @@ TEST_F(GenerateTest, PassesTheFormsValuesToTheComponent) {
               (std::vector<std::vector<std::string>>{{"CertValidityTime=365"}, {"CertKeyLength=1024"}}));
     EXPECT_EQ(TextsOf(CERTMGR_LOAD_SIGNING_CERTIFICATE),
               (std::vector<std::vector<std::string>>{{" ", "ca-pw", ""}}));
-    EXPECT_EQ(TextsOf(CERTMGR_ISSUE_SIGNED),
-              (std::vector<std::vector<std::string>>{{"C=US,ST=Texas,L=Austin,O=Acme,OU=IT,CN=www.example.com"}}));
+    EXPECT_EQ(
+        TextsOf(CERTMGR_ISSUE_SIGNED),
+        (std::vector<std::vector<std::string>>{{"C=US,ST=Texas,L=Austin,O=Acme,OU=IT,CN=www.example.com"}}));
     // A path of blanks counts as an output file and is passed as it stands.
     EXPECT_EQ(TextsOf(CERTMGR_EXPORT_TO_FILE), (std::vector<std::vector<std::string>>{{"   ", "out-pw"}}));
     ASSERT_EQ(CallsOf(CERTMGR_ISSUE_SIGNED).size(), 1u);

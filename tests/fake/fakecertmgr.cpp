@@ -30,7 +30,9 @@ Component& Component::Instance() {
     return component;
 }
 
-void Component::Reset() { *this = Component(); }
+void Component::Reset() {
+    *this = Component();
+}
 
 void Component::SetResult(std::int32_t method, std::int32_t result, const std::string& error) {
     m_scripts[method].result = result;
@@ -53,7 +55,8 @@ std::vector<std::int32_t> Component::Sequence() const {
     return sequence;
 }
 
-void* Component::Create(std::int32_t (*sink)(void*, std::int32_t, std::int32_t, std::intptr_t*, std::intptr_t*),
+void* Component::Create(std::int32_t (*sink)(void*, std::int32_t, std::int32_t, std::intptr_t*,
+                                             std::intptr_t*),
                         void* context) {
     void* handle = reinterpret_cast<void*>(m_nextHandle);
     m_nextHandle += 0x10;
@@ -114,14 +117,20 @@ std::int32_t Component::Destroy(void* handle) {
 
 extern "C" {
 
-void* CertMgr_Create(CertMgrEventSink sink, void* context) { return fake::Component::Instance().Create(sink, context); }
+void* CertMgr_Create(CertMgrEventSink sink, void* context) {
+    return fake::Component::Instance().Create(sink, context);
+}
 
 int32_t CertMgr_Do(void* handle, int32_t method, int32_t count, intptr_t* params, intptr_t* lengths) {
     return fake::Component::Instance().Do(handle, method, count, params, lengths);
 }
 
-const char* CertMgr_GetLastError(void* handle) { return fake::Component::Instance().GetLastError(handle); }
+const char* CertMgr_GetLastError(void* handle) {
+    return fake::Component::Instance().GetLastError(handle);
+}
 
-int32_t CertMgr_Destroy(void* handle) { return fake::Component::Instance().Destroy(handle); }
+int32_t CertMgr_Destroy(void* handle) {
+    return fake::Component::Instance().Destroy(handle);
+}
 
 }  // extern "C"

@@ -28,7 +28,8 @@ struct Call {
 };
 
 // Raises events through the instance's sink; returns the sink's result.
-using RaiseEvent = std::function<std::int32_t(std::int32_t event, std::intptr_t* params, std::intptr_t* lengths)>;
+using RaiseEvent =
+    std::function<std::int32_t(std::int32_t event, std::intptr_t* params, std::intptr_t* lengths)>;
 
 class Component {
 public:
