@@ -7,13 +7,29 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include <algorithm>
+
 namespace {
 
 // A closed drop-down list is as tall as a text field; the template's height includes the
 // dropped list, which Qt sizes by itself.
 constexpr int kClosedListHeight = 14;
 
-int Scale(int units, int base, int divisor) { return (units * base * 2 + divisor) / (divisor * 2); }
+int Scale(int units, double base, int divisor) { return qRound(units * base / divisor); }
+
+// The horizontal unit at which every label's text fits the width the template gives it.
+double UnitFittingLabels(const QDialog& dialog, double unit) {
+    for (const QLabel* label : dialog.findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        const int widthUnits = label->width();
+        if (label->text().isEmpty() || widthUnits <= 0) {
+            continue;
+        }
+        const int border = 2 * (label->frameWidth() + label->margin());
+        const int needed = QFontMetrics(label->font()).horizontalAdvance(label->text()) + border;
+        unit = std::max(unit, needed * 4.0 / widthUnits);
+    }
+    return unit;
+}
 
 }  // namespace
 
@@ -21,7 +37,7 @@ DialogBaseUnits BaseUnitsOf(const QFont& font) {
     const QFontMetrics metrics(font);
     const int alphabet = metrics.horizontalAdvance(
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    return {(alphabet / 26 + 1) / 2, metrics.height()};
+    return {double((alphabet / 26 + 1) / 2), double(metrics.height())};
 }
 
 QRect MapDialogRect(const QRect& units, DialogBaseUnits base) {
@@ -30,7 +46,8 @@ QRect MapDialogRect(const QRect& units, DialogBaseUnits base) {
 }
 
 void ApplyTemplateGeometry(QDialog& dialog) {
-    const DialogBaseUnits base = BaseUnitsOf(dialog.font());
+    DialogBaseUnits base = BaseUnitsOf(dialog.font());
+    base.x = UnitFittingLabels(dialog, base.x);
     for (QWidget* control : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         QRect units = control->geometry();
         if (qobject_cast<QComboBox*>(control)) {

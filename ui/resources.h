@@ -3,3 +3,8 @@
 #pragma once
 
 void EnsureResources();
+
+class QIcon;
+
+// Icon 134: the window's icon and the About dialog's picture, at 16 to 64 pixels.
+QIcon ApplicationIcon();
