@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QList>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -46,8 +47,8 @@ public:
 
 // Runs the action on the first modal window of type T that comes up, from a timer, so that
 // a test can drive a real modal loop without sleeping. The result turns true once the
-// action ran; if no such window comes up in time, whatever modal window is up is closed
-// so that the test ends and can report it.
+// action ran. Whatever the action leaves open (a check failed half-way) is closed, and so is
+// any modal window when none of type T comes up in time, so that a test never hangs.
 template <typename T>
 std::shared_ptr<bool> WhenModal(std::function<void(T*)> action, int timeoutMs = 10000) {
     auto ran = std::make_shared<bool>(false);
@@ -59,7 +60,11 @@ std::shared_ptr<bool> WhenModal(std::function<void(T*)> action, int timeoutMs = 
             timer->stop();
             timer->deleteLater();
             *ran = true;
+            const QPointer<QWidget> shown = window;
             action(window);
+            if (shown && shown->isVisible()) {
+                shown->close();
+            }
         } else if (clock->elapsed() > timeoutMs) {
             timer->stop();
             timer->deleteLater();
