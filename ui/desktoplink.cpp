@@ -34,7 +34,8 @@ qsizetype FirstPlaceholder(const QString& command, bool quoted) {
 }
 
 bool IsFieldCode(const QString& argument) {
-    return argument.size() == 2 && argument[0] == u'%' && QStringLiteral("fFuUdDnNickvm").contains(argument[1]);
+    return argument.size() == 2 && argument[0] == u'%' &&
+           QStringLiteral("fFuUdDnNickvm").contains(argument[1]);
 }
 
 QString UnescapeDesktopString(QStringView value) {
@@ -47,13 +48,26 @@ QString UnescapeDesktopString(QStringView value) {
         }
         const QChar next = value[++i];
         switch (next.unicode()) {
-        case 's': text += u' '; break;
-        case 'n': text += u'\n'; break;
-        case 't': text += u'\t'; break;
-        case 'r': text += u'\r'; break;
-        case '\\': text += u'\\'; break;
-        // Other escapes belong to the Exec quoting and are resolved when the line is split.
-        default: text += u'\\'; text += next; break;
+            case 's':
+                text += u' ';
+                break;
+            case 'n':
+                text += u'\n';
+                break;
+            case 't':
+                text += u'\t';
+                break;
+            case 'r':
+                text += u'\r';
+                break;
+            case '\\':
+                text += u'\\';
+                break;
+            // Other escapes belong to the Exec quoting and are resolved when the line is split.
+            default:
+                text += u'\\';
+                text += next;
+                break;
         }
     }
     return text;
@@ -84,14 +98,14 @@ int DesktopLinkServices::OpenWithDefaultHandler(const QString& address) {
     }
     // Qt reports no reason; a missing opener is the one cause that can be told apart.
     return QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty() ? kOpenFileNotFound
-                                                                                 : kOpenNoAssociation;
+                                                                                : kOpenNoAssociation;
 }
 
 std::optional<QString> DesktopLinkServices::DefaultHtmlHandlerCommand() {
     QProcess query;
     query.setStandardInputFile(QProcess::nullDevice());
-    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
-                                             QStringLiteral("text/html")});
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
     if (!query.waitForFinished(kQueryTimeoutMs) || query.exitStatus() != QProcess::NormalExit ||
         query.exitCode() != 0) {
         query.kill();
@@ -137,7 +151,9 @@ int DesktopLinkServices::StartDetached(const QString& program, const QStringList
     return process.startDetached() ? kOpenSucceeded : kOpenBadFormat;
 }
 
-void DesktopLinkServices::Beep() { QApplication::beep(); }
+void DesktopLinkServices::Beep() {
+    QApplication::beep();
+}
 
 void DesktopLinkServices::ShowOpenError(QWidget* owner, const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, owner);

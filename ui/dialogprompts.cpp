@@ -34,9 +34,10 @@ std::optional<QString> QtDialogPrompts::ChooseOutputFile(QWidget* owner) {
     return Run(dialog);
 }
 
-void QtDialogPrompts::ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon) {
-    QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Information, caption, text,
-                    QMessageBox::Ok, owner);
+void QtDialogPrompts::ShowMessage(QWidget* owner, const QString& text, const QString& caption,
+                                  MessageIcon icon) {
+    QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Information, caption,
+                    text, QMessageBox::Ok, owner);
     // Error texts may quote file names; markup in them must not be rendered.
     box.setTextFormat(Qt::PlainText);
     box.exec();

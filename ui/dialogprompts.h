@@ -18,7 +18,8 @@ public:
     virtual std::optional<QString> ChooseSigningFile(QWidget* owner) = 0;
     virtual std::optional<QString> ChooseOutputFile(QWidget* owner) = 0;
     // Modal: returns once the user has closed the box.
-    virtual void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon) = 0;
+    virtual void ShowMessage(QWidget* owner, const QString& text, const QString& caption,
+                             MessageIcon icon) = 0;
 };
 
 // QFileDialog and QMessageBox, owned by the given window.

@@ -15,7 +15,9 @@ namespace {
 // dropped list, which Qt sizes by itself.
 constexpr int kClosedListHeight = 14;
 
-int Scale(int units, double base, int divisor) { return qRound(units * base / divisor); }
+int Scale(int units, double base, int divisor) {
+    return qRound(units * base / divisor);
+}
 
 // The horizontal unit at which every label's text fits the width the template gives it.
 double UnitFittingLabels(const QDialog& dialog, double unit) {
@@ -35,8 +37,8 @@ double UnitFittingLabels(const QDialog& dialog, double unit) {
 
 DialogBaseUnits BaseUnitsOf(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int alphabet = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabet =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return {double((alphabet / 26 + 1) / 2), double(metrics.height())};
 }
 

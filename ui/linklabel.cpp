@@ -11,7 +11,10 @@
 #include <QToolTip>
 
 CLinkLabel::CLinkLabel(QWidget* parent)
-    : QLabel(parent), m_hoverTimer(this), m_ownServices(std::make_unique<DesktopLinkServices>()), m_services(m_ownServices.get()) {
+    : QLabel(parent),
+      m_hoverTimer(this),
+      m_ownServices(std::make_unique<DesktopLinkServices>()),
+      m_services(m_ownServices.get()) {
     // Pointer moves must arrive without a pressed button, or hovering is never noticed.
     setMouseTracking(true);
     setCursor(Qt::PointingHandCursor);
@@ -29,9 +32,13 @@ void CLinkLabel::SetAddress(const QString& address) {
     FitToText();
 }
 
-QString CLinkLabel::Address() const { return m_address.isEmpty() ? text() : m_address; }
+QString CLinkLabel::Address() const {
+    return m_address.isEmpty() ? text() : m_address;
+}
 
-void CLinkLabel::SetServices(LinkServices* services) { m_services = services ? services : m_ownServices.get(); }
+void CLinkLabel::SetServices(LinkServices* services) {
+    m_services = services ? services : m_ownServices.get();
+}
 
 void CLinkLabel::FitToText() {
     // Measured underlined, so that hovering never clips the caption.
@@ -79,6 +86,7 @@ int CLinkLabel::OpenAddress(const QString& address) {
 }
 
 QString CLinkLabel::OpenErrorText(int code) {
+    // clang-format off
     switch (code) {
     case 0: return QStringLiteral("The operating system is out\nof memory or resources.");
     case 2: return QStringLiteral("The specified file was not found.");
@@ -97,6 +105,7 @@ QString CLinkLabel::OpenErrorText(int code) {
     case 32: return QStringLiteral("The specified dynamic-link library was not found.");
     default: return QStringLiteral("Unknown Error (%1) occurred.").arg(code);
     }
+    // clang-format on
 }
 
 void CLinkLabel::ReportOpenError(int code) {
@@ -123,7 +132,8 @@ void CLinkLabel::mousePressEvent(QMouseEvent* event) {
 }
 
 void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool click =
+        m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     m_pressed = false;
     QLabel::mouseReleaseEvent(event);
     if (click) {
@@ -164,7 +174,9 @@ void CLinkLabel::OnClicked() {
 
 void CLinkLabel::ApplyColour() {
     QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, m_hovering ? kHoverColour : m_visited ? kVisitedColour : kLinkColour);
+    colours.setColor(QPalette::WindowText, m_hovering  ? kHoverColour
+                                           : m_visited ? kVisitedColour
+                                                       : kLinkColour);
     setPalette(colours);
 }
 

@@ -43,7 +43,8 @@ CMainDialog::CMainDialog(QWidget* parent, DialogPrompts* prompts)
     connect(m_ui->browseOutputFileButton, &QPushButton::clicked, this, &CMainDialog::OnBrowseOutputFile);
     connect(m_ui->aboutButton, &QPushButton::clicked, this, &CMainDialog::OnAbout);
     connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this, &CMainDialog::OnHelp);
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
+            &CMainDialog::OnHelp);
 
     OnInitDialog();
 }
@@ -57,7 +58,8 @@ void CMainDialog::OnInitDialog() {
     setWindowIcon(ApplicationIcon());
     ApplyTemplateGeometry(*this);
 
-    const auto digitsOnly = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+    const auto digitsOnly =
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
     m_ui->validDaysEdit->setValidator(digitsOnly);
     m_ui->serialNumberEdit->setValidator(digitsOnly);
 
@@ -72,9 +74,13 @@ void CMainDialog::OnInitDialog() {
     m_ui->countryEdit->setFocus();
 }
 
-QWidget* CMainDialog::Control(int control) const { return m_controls.value(control); }
+QWidget* CMainDialog::Control(int control) const {
+    return m_controls.value(control);
+}
 
-CLinkLabel* CMainDialog::LinkLabel() const { return m_ui->linkLabel; }
+CLinkLabel* CMainDialog::LinkLabel() const {
+    return m_ui->linkLabel;
+}
 
 std::string CMainDialog::ControlText(int control) {
     QString text;
@@ -91,7 +97,9 @@ std::string CMainDialog::ControlText(int control) {
     return text.toStdString();
 }
 
-std::int32_t CMainDialog::GetKeyLengthSelection() { return m_ui->keyLengthList->currentIndex(); }
+std::int32_t CMainDialog::GetKeyLengthSelection() {
+    return m_ui->keyLengthList->currentIndex();
+}
 
 void CMainDialog::MessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
     // The outcome is shown with the ordinary pointer: the work is over by now.

@@ -4,7 +4,9 @@
 #include <QtGlobal>
 
 // Registration from a static library must be asked for by name, or the linker drops it.
-static void RegisterResources() { Q_INIT_RESOURCE(ombrel); }
+static void RegisterResources() {
+    Q_INIT_RESOURCE(ombrel);
+}
 
 void EnsureResources() {
     static const bool registered = (RegisterResources(), true);

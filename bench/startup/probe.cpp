@@ -83,8 +83,8 @@ int main(int argc, char* argv[]) {
         std::printf("run %d: %.1f ms\n", run + 1, times.back());
     }
     std::sort(times.begin(), times.end());
-    std::printf("median %.1f ms, min %.1f ms, max %.1f ms over %d runs\n", times[times.size() / 2], times.front(),
-                times.back(), runs);
+    std::printf("median %.1f ms, min %.1f ms, max %.1f ms over %d runs\n", times[times.size() / 2],
+                times.front(), times.back(), runs);
     XCloseDisplay(display);
     return 0;
 }

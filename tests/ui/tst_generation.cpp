@@ -39,7 +39,9 @@ private slots:
     void wrongSigningPasswordIsReported();
 
 private:
-    void Set(int control, const QString& text) { qobject_cast<QLineEdit*>(m_dialog->Control(control))->setText(text); }
+    void Set(int control, const QString& text) {
+        qobject_cast<QLineEdit*>(m_dialog->Control(control))->setText(text);
+    }
     // Runs "Generate Certificate" and gives the one message it showed.
     void Generate(ScriptedPrompts::Message& message);
     // The certificate lines of a .pfx file as OpenSSL reads them with the password.
@@ -60,7 +62,9 @@ void TestGeneration::init() {
     Set(IDC_ORGANIZATION, "Varnock Test");
 }
 
-void TestGeneration::cleanup() { m_dialog.reset(); }
+void TestGeneration::cleanup() {
+    m_dialog.reset();
+}
 
 void TestGeneration::Generate(ScriptedPrompts::Message& message) {
     m_prompts.messages.clear();
@@ -82,7 +86,8 @@ QString TestGeneration::Describe(const QString& file, const QString& password) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("OMBREL_TEST_PASS", password);
     openssl.setProcessEnvironment(environment);
-    openssl.start("openssl", {"pkcs12", "-in", file, "-passin", "env:OMBREL_TEST_PASS", "-nokeys", "-clcerts"});
+    openssl.start("openssl",
+                  {"pkcs12", "-in", file, "-passin", "env:OMBREL_TEST_PASS", "-nokeys", "-clcerts"});
     openssl.waitForFinished(30000);
     return QString::fromUtf8(openssl.readAllStandardOutput());
 }
@@ -119,7 +124,8 @@ void TestGeneration::writesSelfSignedThenIssuedCertificate() {
     if (description.isEmpty()) {
         QSKIP("no openssl program to read the file back");
     }
-    QVERIFY2(description.contains(QRegularExpression("subject=.*CN ?= ?www\\.example\\.com")), qPrintable(description));
+    QVERIFY2(description.contains(QRegularExpression("subject=.*CN ?= ?www\\.example\\.com")),
+             qPrintable(description));
     QVERIFY2(description.contains(QRegularExpression("issuer=.*CN ?= ?Varnock Test Authority")),
              qPrintable(description));
 }

@@ -274,9 +274,11 @@ void TestLinkLabel::browserArguments_data() {
     QTest::newRow("quoted program with blank")
         << "\"/opt/My Browser/run\" %u" << a << QStringList{"/opt/My Browser/run", a};
     QTest::newRow("escapes in quotes") << R"("/opt/a\"b\\c" %u)" << a << QStringList{"/opt/a\"b\\c", a};
-    QTest::newRow("percent and field codes") << "b --p=100%% %i %c %u" << a << QStringList{"b", "--p=100%", a};
+    QTest::newRow("percent and field codes")
+        << "b --p=100%% %i %c %u" << a << QStringList{"b", "--p=100%", a};
     QTest::newRow("address stays one argument")
-        << "b %u" << "http://x.example/a b\"c --evil" << QStringList{"b", "http://x.example/a b\"c --evil"};
+        << "b %u"
+        << "http://x.example/a b\"c --evil" << QStringList{"b", "http://x.example/a b\"c --evil"};
 }
 
 void TestLinkLabel::browserArguments() {

@@ -54,7 +54,9 @@ void TestMainDialog::init() {
     QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
 }
 
-void TestMainDialog::cleanup() { m_dialog.reset(); }
+void TestMainDialog::cleanup() {
+    m_dialog.reset();
+}
 
 void TestMainDialog::FillSubject() {
     QTest::keyClicks(Field(IDC_COUNTRY), "DE");
@@ -74,8 +76,9 @@ void TestMainDialog::opensWithDefaults() {
     QVERIFY(!list->isEditable());
     QCOMPARE(Field(IDC_VALID_DAYS)->text(), QStringLiteral("365"));
     QCOMPARE(Field(IDC_SERIAL_NUMBER)->text(), QStringLiteral("1"));
-    for (const int control : {IDC_COUNTRY, IDC_STATE, IDC_CITY, IDC_ORGANIZATION, IDC_ORGANIZATIONAL_UNIT,
-                              IDC_COMMON_NAME, IDC_PASSWORD, IDC_SIGNING_FILE, IDC_SIGNING_PASSWORD, IDC_OUTPUT_FILE}) {
+    for (const int control :
+         {IDC_COUNTRY, IDC_STATE, IDC_CITY, IDC_ORGANIZATION, IDC_ORGANIZATIONAL_UNIT, IDC_COMMON_NAME,
+          IDC_PASSWORD, IDC_SIGNING_FILE, IDC_SIGNING_PASSWORD, IDC_OUTPUT_FILE}) {
         QVERIFY2(Field(control)->text().isEmpty(), qPrintable(QString::number(control)));
     }
     QCOMPARE(QApplication::focusWidget(), Field(IDC_COUNTRY));
@@ -118,11 +121,15 @@ void TestMainDialog::windowKeepsTemplateArrangement() {
 }
 
 void TestMainDialog::formAccessReadsControlsByNumber() {
-    const QList<std::pair<int, QString>> typed = {
-        {IDC_COUNTRY, "CH"},           {IDC_CITY, "Winterthur"},
-        {IDC_ORGANIZATION, "Acme, Inc"}, {IDC_ORGANIZATIONAL_UNIT, "R&D"}, {IDC_COMMON_NAME, "www.acme.example"},
-        {IDC_PASSWORD, "out pass"},    {IDC_OUTPUT_FILE, "/tmp/out.pfx"}, {IDC_SIGNING_FILE, "/tmp/ca.pfx"},
-        {IDC_SIGNING_PASSWORD, "ca pass"}};
+    const QList<std::pair<int, QString>> typed = {{IDC_COUNTRY, "CH"},
+                                                  {IDC_CITY, "Winterthur"},
+                                                  {IDC_ORGANIZATION, "Acme, Inc"},
+                                                  {IDC_ORGANIZATIONAL_UNIT, "R&D"},
+                                                  {IDC_COMMON_NAME, "www.acme.example"},
+                                                  {IDC_PASSWORD, "out pass"},
+                                                  {IDC_OUTPUT_FILE, "/tmp/out.pfx"},
+                                                  {IDC_SIGNING_FILE, "/tmp/ca.pfx"},
+                                                  {IDC_SIGNING_PASSWORD, "ca pass"}};
     for (const auto& [control, text] : typed) {
         QTest::keyClicks(Field(control), text);
     }
@@ -182,8 +189,8 @@ void TestMainDialog::passwordFieldsMaskTheirText() {
 }
 
 void TestMainDialog::tabOrderFollowsTemplate() {
-    const QList<int> expected = {1006, 1008, 1007, 1009, 1010, 1005, 1003, 1004, 1013,
-                                 1014, 1001, 1002, 1015, 1011, 1012, 1000, 2, 3, 1006};
+    const QList<int> expected = {1006, 1008, 1007, 1009, 1010, 1005, 1003, 1004, 1013, 1014,
+                                 1001, 1002, 1015, 1011, 1012, 1000, 2,    3,    1006};
     QList<int> visited;
     for (int i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -253,7 +260,8 @@ void TestMainDialog::enterOnFocusedButtonRunsIt_data() {
     QTest::addColumn<int>("outputPickers");
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("open");
-    QTest::newRow("Generate Certificate") << int(IDC_GENERATE) << 0 << 0 << "Enter an output certificate file." << true;
+    QTest::newRow("Generate Certificate")
+        << int(IDC_GENERATE) << 0 << 0 << "Enter an output certificate file." << true;
     QTest::newRow("signing ...") << int(IDC_BROWSE_SIGNING_FILE) << 1 << 0 << QString() << true;
     QTest::newRow("output ...") << int(IDC_BROWSE_OUTPUT_FILE) << 0 << 1 << QString() << true;
     QTest::newRow("Close") << 2 << 0 << 0 << QString() << false;
@@ -288,10 +296,12 @@ void TestMainDialog::filePickerChoiceReplacesFieldCancelKeepsIt_data() {
     QTest::addColumn<std::optional<QString>>("answer");
     QTest::addColumn<QString>("expected");
     const std::optional<QString> cancel;
-    QTest::newRow("signing, cancelled") << int(IDC_BROWSE_SIGNING_FILE) << int(IDC_SIGNING_FILE) << cancel << "typed";
+    QTest::newRow("signing, cancelled")
+        << int(IDC_BROWSE_SIGNING_FILE) << int(IDC_SIGNING_FILE) << cancel << "typed";
     QTest::newRow("signing, chosen") << int(IDC_BROWSE_SIGNING_FILE) << int(IDC_SIGNING_FILE)
                                      << std::optional<QString>("/home/u/ca.pfx") << "/home/u/ca.pfx";
-    QTest::newRow("output, cancelled") << int(IDC_BROWSE_OUTPUT_FILE) << int(IDC_OUTPUT_FILE) << cancel << "typed";
+    QTest::newRow("output, cancelled")
+        << int(IDC_BROWSE_OUTPUT_FILE) << int(IDC_OUTPUT_FILE) << cancel << "typed";
     QTest::newRow("output, chosen") << int(IDC_BROWSE_OUTPUT_FILE) << int(IDC_OUTPUT_FILE)
                                     << std::optional<QString>("/home/u/new.pfx") << "/home/u/new.pfx";
 }

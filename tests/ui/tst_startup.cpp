@@ -23,7 +23,8 @@ void TestStartup::runsTheFormIgnoresArgumentsAndKeepsNoSettings() {
     const QString config = home.filePath(".config");
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
-    QByteArray program = "ombrel", option = "--output", value = home.filePath("from-arguments.pfx").toLocal8Bit();
+    QByteArray program = "ombrel", option = "--output",
+               value = home.filePath("from-arguments.pfx").toLocal8Bit();
     char* argv[] = {program.data(), option.data(), value.data(), nullptr};
     int argc = 3;
 
@@ -47,7 +48,8 @@ void TestStartup::runsTheFormIgnoresArgumentsAndKeepsNoSettings() {
     QCOMPARE(outputField, std::string());
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
     QStringList written;
-    for (QDirIterator it(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+    for (QDirIterator it(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();) {
         const QString file = it.next();
         if (file.startsWith(config) || file.endsWith(".conf")) {
             written << file;

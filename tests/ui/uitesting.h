@@ -56,7 +56,8 @@ std::shared_ptr<bool> WhenModal(std::function<void(T*)> action, int timeoutMs = 
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     QObject::connect(timer, &QTimer::timeout, [timer, action, ran, clock, timeoutMs] {
-        if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget()); window && window->isVisible()) {
+        if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget());
+            window && window->isVisible()) {
             timer->stop();
             timer->deleteLater();
             *ran = true;
