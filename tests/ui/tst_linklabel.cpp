@@ -1,12 +1,14 @@
 #include "ui/desktoplink.h"
 #include "ui/linklabel.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <optional>
 
@@ -79,6 +81,7 @@ private slots:
     void init();
     void cleanup();
 
+    void tooltipShowsAddressOverAHandPointer();
     void hoverDrawsRedUnderlinedAndLeavesOnATickOutside();
     void staysHoveredWhilePointerInside();
     void successfulOpenShowsVisitedColour();
@@ -128,6 +131,20 @@ void TestLinkLabel::cleanup() {
     delete m_host;
     m_host = nullptr;
     m_label = nullptr;
+}
+
+void TestLinkLabel::tooltipShowsAddressOverAHandPointer() {
+    QCOMPARE(m_label->cursor().shape(), Qt::PointingHandCursor);
+    const QPoint centre = m_label->rect().center();
+    QHelpEvent help(QEvent::ToolTip, centre, m_label->mapToGlobal(centre));
+    QApplication::sendEvent(m_label, &help);
+    QTRY_COMPARE(QToolTip::text(), kAddress);
+    QToolTip::hideText();
+
+    // Until an address is set, the caption stands for it.
+    CLinkLabel bare(m_host);
+    bare.setText(QStringLiteral("https://caption.example"));
+    QCOMPARE(bare.Address(), QStringLiteral("https://caption.example"));
 }
 
 void TestLinkLabel::hoverDrawsRedUnderlinedAndLeavesOnATickOutside() {

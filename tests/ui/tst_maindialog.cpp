@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QTest>
 
 class TestMainDialog : public QObject {
@@ -20,6 +22,7 @@ private slots:
     void cleanup();
 
     void opensWithDefaults();
+    void windowKeepsTemplateArrangement_data();
     void windowKeepsTemplateArrangement();
     void formAccessReadsControlsByNumber();
     void digitsFieldsTakeOnlyDigits_data();
@@ -89,23 +92,48 @@ void TestMainDialog::opensWithDefaults() {
     }
 }
 
+void TestMainDialog::windowKeepsTemplateArrangement_data() {
+    QTest::addColumn<int>("pixelSize");  // 0: the desktop's font as it is
+    QTest::newRow("desktop font") << 0;
+    QTest::newRow("large font") << 22;
+}
+
 void TestMainDialog::windowKeepsTemplateArrangement() {
-    const Qt::WindowFlags flags = m_dialog->windowFlags();
+    QFETCH(int, pixelSize);
+    const QFont desktop = QApplication::font();
+    const auto restoreFont = qScopeGuard([&] { QApplication::setFont(desktop); });
+    if (pixelSize > 0) {
+        QFont large = desktop;
+        large.setPixelSize(pixelSize);
+        QApplication::setFont(large);
+    }
+    CMainDialog dialog(nullptr, &m_prompts);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    const Qt::WindowFlags flags = dialog.windowFlags();
     QVERIFY(flags.testFlag(Qt::WindowTitleHint));
     QVERIFY(!flags.testFlag(Qt::WindowSystemMenuHint));
     QVERIFY(!flags.testFlag(Qt::WindowCloseButtonHint));
     QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
     QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
-    QCOMPARE(m_dialog->minimumSize(), m_dialog->maximumSize());
-    QVERIFY(m_dialog->width() > 300 && m_dialog->height() > 300);
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    // 310 x 330 dialog units: at least a character per four units across, one line per eight down.
+    const QFontMetrics metrics(dialog.font());
+    QVERIFY(dialog.width() >= 310 * metrics.averageCharWidth() / 4 - 1);
+    QVERIFY(dialog.height() >= 330 * metrics.height() / 8 - 1);
+    if (pixelSize == 0) {
+        QVERIFY(qAbs(dialog.frameGeometry().center().x() -
+                     dialog.screen()->availableGeometry().center().x()) <= 1);
+    }
 
     // Every control lies inside the window, each one that takes input is on top where it
     // lies (no group box covers it), and every label shows its whole text.
-    for (QWidget* control : m_dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    for (QWidget* control : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         const QString name = control->objectName();
-        QVERIFY2(m_dialog->rect().contains(control->geometry()), qPrintable(name));
+        QVERIFY2(dialog.rect().contains(control->geometry()), qPrintable(name));
         if (control->focusPolicy() != Qt::NoFocus) {
-            QWidget* top = m_dialog->childAt(control->geometry().center());
+            QWidget* top = dialog.childAt(control->geometry().center());
             QVERIFY2(top == control || control->isAncestorOf(top), qPrintable(name));
         }
         if (auto* label = qobject_cast<QLabel*>(control); label && !label->text().isEmpty()) {
@@ -114,10 +142,11 @@ void TestMainDialog::windowKeepsTemplateArrangement() {
         }
     }
     // Rows of the template stay rows: the three first fields share their top edge, left to right.
-    QCOMPARE(Field(IDC_STATE)->y(), Field(IDC_COUNTRY)->y());
-    QCOMPARE(Field(IDC_CITY)->y(), Field(IDC_COUNTRY)->y());
-    QVERIFY(Field(IDC_COUNTRY)->geometry().right() < Field(IDC_STATE)->x());
-    QVERIFY(Field(IDC_STATE)->geometry().right() < Field(IDC_CITY)->x());
+    const auto field = [&](int control) { return dialog.Control(control)->geometry(); };
+    QCOMPARE(field(IDC_STATE).y(), field(IDC_COUNTRY).y());
+    QCOMPARE(field(IDC_CITY).y(), field(IDC_COUNTRY).y());
+    QVERIFY(field(IDC_COUNTRY).right() < field(IDC_STATE).x());
+    QVERIFY(field(IDC_STATE).right() < field(IDC_CITY).x());
 }
 
 void TestMainDialog::formAccessReadsControlsByNumber() {
