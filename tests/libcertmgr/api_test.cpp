@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 namespace certmgr_test {
 namespace {
 
@@ -54,6 +56,28 @@ TEST(CertMgrApi, RaisesNoEventsDuringARun) {
     ASSERT_EQ(component.IssueSigned("CN=leaf.example", 2), 0) << component.Error();
     EXPECT_NE(component.Load(dir.File("missing.pfx"), "pw"), 0);
     EXPECT_EQ(recorded.events, 0);
+}
+
+int ThreadCount() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Threads:", 0) == 0) {
+            return std::stoi(line.substr(8));
+        }
+    }
+    return -1;
+}
+
+// Key generation races on several threads, but the caller sees one synchronous call.
+TEST(CertMgrApi, KeyGenerationThreadsEndWithTheCall) {
+    Component component;
+    ASSERT_EQ(component.Apply("CertKeyLength=1024"), 0);
+    const int before = ThreadCount();
+    for (uint32_t serial = 1; serial <= 3; ++serial) {
+        ASSERT_EQ(component.CreateSelfSigned("CN=threads.example", serial), 0) << component.Error();
+        EXPECT_EQ(ThreadCount(), before);
+    }
 }
 
 }  // namespace
