@@ -69,7 +69,9 @@ int32_t Call(void* handle, int32_t method, std::vector<intptr_t> params) {
     return CertMgr_Do(handle, method, count, params.data(), lengths.data());
 }
 
-intptr_t Text(const std::string& text) { return reinterpret_cast<intptr_t>(text.c_str()); }
+intptr_t Text(const std::string& text) {
+    return reinterpret_cast<intptr_t>(text.c_str());
+}
 
 // A 2048-bit CA made by the component itself, for the issued runs.
 const std::string& SigningFile() {
@@ -124,7 +126,8 @@ void Run(benchmark::State& state, bool issued) {
         Call(handle, CERTMGR_APPLY_SETTING, {Text(keyLength)});
         int32_t result = 0;
         if (issued) {
-            result = Call(handle, CERTMGR_LOAD_SIGNING_CERTIFICATE, {Text(signing), Text(signingPassword), Text(empty)});
+            result = Call(handle, CERTMGR_LOAD_SIGNING_CERTIFICATE,
+                          {Text(signing), Text(signingPassword), Text(empty)});
             result = result != 0 ? result : Call(handle, CERTMGR_ISSUE_SIGNED, {Text(subject), 2});
         } else {
             result = Call(handle, CERTMGR_CREATE_SELF_SIGNED, {Text(subject), 2});
@@ -138,8 +141,12 @@ void Run(benchmark::State& state, bool issued) {
     }
 }
 
-void SelfSignedRun(benchmark::State& state) { Run(state, false); }
-void IssuedRun(benchmark::State& state) { Run(state, true); }
+void SelfSignedRun(benchmark::State& state) {
+    Run(state, false);
+}
+void IssuedRun(benchmark::State& state) {
+    Run(state, true);
+}
 
 // Building and signing the certificate, the PKCS #12 encoding and the atomic write, with a key made
 // beforehand. Counters split the time into the three steps; the write includes two fsync calls, so
@@ -188,7 +195,8 @@ struct Plan {
 };
 constexpr Plan kPlans[] = {{1024, 200, 100}, {2048, 250, 100}, {4096, 40, 15}};
 
-void Register(const char* name, void (*function)(benchmark::State&), int bits, int repetitions, bool oneKeyEach) {
+void Register(const char* name, void (*function)(benchmark::State&), int bits, int repetitions,
+              bool oneKeyEach) {
     auto* benchmark = benchmark::RegisterBenchmark(name, function)
                           ->Arg(bits)
                           ->Unit(benchmark::kMillisecond)

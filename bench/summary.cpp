@@ -78,9 +78,11 @@ void SummaryReporter::Finalize() {
         std::printf("%-6s %-20s %-20s %-20s %-20s %-20s %.2fx / %.2fx\n", bits.c_str(), cell(floor).c_str(),
                     cell(raced).c_str(), cell(figure("BM_SelfSignedRun")).c_str(),
                     cell(figure("BM_IssuedRun")).c_str(), cell(figure("BM_WorkBesidesKeygen")).c_str(),
-                    raced.first > 0 ? floor.first / raced.first : 0.0, raced.second > 0 ? floor.second / raced.second : 0.0);
+                    raced.first > 0 ? floor.first / raced.first : 0.0,
+                    raced.second > 0 ? floor.second / raced.second : 0.0);
     }
-    std::printf("\nWork besides key generation, median of each step (ms): build and sign / PKCS #12 / write\n");
+    std::printf(
+        "\nWork besides key generation, median of each step (ms): build and sign / PKCS #12 / write\n");
     for (const auto& [bits, steps] : m_steps) {
         auto step = [&](const char* name) {
             const auto found = steps.find(name);

@@ -50,7 +50,8 @@ std::vector<Attribute> SplitAttributes(std::string_view text) {
                             ? NID_undef
                             : OBJ_sn2nid(std::string(segment.substr(0, equals)).c_str());
         if (nid != NID_undef) {
-            attributes.push_back({nid, std::string(segment.substr(0, equals)), std::string(segment.substr(equals + 1))});
+            attributes.push_back(
+                {nid, std::string(segment.substr(0, equals)), std::string(segment.substr(equals + 1))});
         } else if (!attributes.empty()) {
             attributes.back().value += ',';
             attributes.back().value += segment;

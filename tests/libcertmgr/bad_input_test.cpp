@@ -26,7 +26,9 @@ struct BadInput {
 };
 
 // Test names and failure messages show the row by its name.
-void PrintTo(const BadInput& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const BadInput& row, std::ostream* out) {
+    *out << row.name;
+}
 
 int32_t Raw(Component& c, int32_t method, int32_t count, intptr_t* params, intptr_t* lengths) {
     return CertMgr_Do(c.Handle(), method, count, params, lengths);
@@ -96,7 +98,10 @@ const std::vector<BadInput>& Cases() {
              return Raw(c, CERTMGR_APPLY_SETTING, 1, params, lengths);
          },
          {"closed by a 0 entry"}},
-        {"NullSubjectText", [](Component& c, const TempDir&) { return c.Do(CERTMGR_CREATE_SELF_SIGNED, {0, 1}); },
+        {"NullSubjectText",
+         [](Component& c, const TempDir&) {
+             return c.Do(CERTMGR_CREATE_SELF_SIGNED, {0, 1});
+         },
          {"The subject is missing"}},
 
         // Settings.
@@ -114,27 +119,41 @@ const std::vector<BadInput>& Cases() {
         {"KeyEmpty", Setting("CertKeyLength="), {"CertKeyLength"}},
         {"PfxEncryptionUnknown", Setting("PfxEncryption=RC2"), {"PfxEncryption", "AES256 or 3DES"}},
         {"PfxEncryptionOtherCase", Setting("PfxEncryption=aes256"), {"PfxEncryption"}},
-        {"AltNameNotAHost", Setting("CertSubjectAltNames=www.example.com, not a host"),
+        {"AltNameNotAHost",
+         Setting("CertSubjectAltNames=www.example.com, not a host"),
          {"CertSubjectAltNames", "\"not a host\""}},
-        {"AltNameEmptyEntry", Setting("CertSubjectAltNames=a.example,,b.example"),
+        {"AltNameEmptyEntry",
+         Setting("CertSubjectAltNames=a.example,,b.example"),
          {"CertSubjectAltNames", "empty entry"}},
 
         // The subject, field by field, as the form labels the fields.
         {"SubjectEmpty", Subject("", "", "", "", "", ""), {"subject is empty"}},
         {"SubjectOnlyBlanks", Subject(" ", "", "", "  ", "", " "), {"subject is empty"}},
-        {"CountryThreeLetters", Subject("USA", "", "", "", "", "x"),
+        {"CountryThreeLetters",
+         Subject("USA", "", "", "", "", "x"),
          {"Country (C) must be a two-letter code, for example US."}},
         {"CountryDigit", Subject("U1", "", "", "", "", "x"), {"Country (C) must be a two-letter code"}},
-        {"CountryNotAscii", Subject("\xC3\x9C" "S", "", "", "", "", "x"), {"Country (C)"}},
+        {"CountryNotAscii",
+         Subject("\xC3\x9C"
+                 "S",
+                 "", "", "", "", "x"),
+         {"Country (C)"}},
         {"StateTooLong", Subject("", kLongerText, "", "", "", "x"), {"State (ST) may hold at most 128"}},
         {"CityTooLong", Subject("", "", kLongerText, "", "", "x"), {"City (L) may hold at most 128"}},
-        {"OrganizationTooLong", Subject("", "", "", kLongText, "", "x"),
+        {"OrganizationTooLong",
+         Subject("", "", "", kLongText, "", "x"),
          {"Organization (O) may hold at most 64 characters; it holds 65."}},
-        {"UnitTooLong", Subject("", "", "", "", kLongText, "x"), {"Organizational Unit (OU) may hold at most 64"}},
-        {"CommonNameTooLong", Subject("", "", "", "", "", kLongText), {"Common Name (CN) may hold at most 64"}},
-        {"CommonNameTooLongInCharacters", Subject("", "", "", "", "", Repeat("\xC3\xA9", 65)),
+        {"UnitTooLong",
+         Subject("", "", "", "", kLongText, "x"),
+         {"Organizational Unit (OU) may hold at most 64"}},
+        {"CommonNameTooLong",
+         Subject("", "", "", "", "", kLongText),
+         {"Common Name (CN) may hold at most 64"}},
+        {"CommonNameTooLongInCharacters",
+         Subject("", "", "", "", "", Repeat("\xC3\xA9", 65)),
          {"Common Name (CN)", "it holds 65."}},
-        {"OrganizationNotUtf8", Subject("", "", "", "Acme \xFF", "", "x"),
+        {"OrganizationNotUtf8",
+         Subject("", "", "", "Acme \xFF", "", "x"),
          {"Organization (O) is not valid UTF-8 text."}},
         {"SubjectWithoutAttribute", SelfSigned("hello, world"), {"does not start with an attribute"}},
         {"EmailNotAscii", SelfSigned("CN=x,emailAddress=j\xC3\xB6@example.com"), {"emailAddress"}},
@@ -147,7 +166,8 @@ const std::vector<BadInput>& Cases() {
              return c.Do(CERTMGR_CREATE_SELF_SIGNED, {TextArg(subject), static_cast<intptr_t>(1LL << 40)});
          },
          {"serial number", "out of range"}},
-        {"IssueWithoutSigningCertificate", [](Component& c, const TempDir&) { return c.IssueSigned("CN=x", 1); },
+        {"IssueWithoutSigningCertificate",
+         [](Component& c, const TempDir&) { return c.IssueSigned("CN=x", 1); },
          {"No signing certificate is loaded"}},
         {"ExportWithoutCertificate",
          [](Component& c, const TempDir& dir) { return c.Export(dir.File("out.pfx"), kOutputPassword); },
@@ -178,25 +198,34 @@ const std::vector<BadInput>& Cases() {
          {"No output file was given"}},
 
         // Signing files.
-        {"LoadMissingFile", [](Component& c, const TempDir& dir) { return c.Load(dir.File("none.pfx"), "pw"); },
+        {"LoadMissingFile",
+         [](Component& c, const TempDir& dir) { return c.Load(dir.File("none.pfx"), "pw"); },
          {"{dir}/none.pfx", "does not exist"}},
-        {"LoadFolder", [](Component& c, const TempDir& dir) { return c.Load(dir.Path().string(), "pw"); },
+        {"LoadFolder",
+         [](Component& c, const TempDir& dir) { return c.Load(dir.Path().string(), "pw"); },
          {"{dir}", "is a folder"}},
-        {"LoadEmptyPath", [](Component& c, const TempDir&) { return c.Load("", "pw"); },
+        {"LoadEmptyPath",
+         [](Component& c, const TempDir&) { return c.Load("", "pw"); },
          {"No signing certificate file was given"}},
         {"LoadNotPkcs12", LoadSigner(SignerKind::NotPkcs12), {"certificate.pem", "is not a PKCS #12"}},
         {"LoadEmptyFile", LoadSigner(SignerKind::EmptyFile), {"is not a PKCS #12"}},
         {"LoadTruncatedFile", LoadSigner(SignerKind::Truncated), {"is not a PKCS #12"}},
-        {"LoadWrongPassword", LoadSigner(SignerKind::Aes256, kWrongPassword), {"password", "is wrong", "(MAC)"}},
+        {"LoadWrongPassword",
+         LoadSigner(SignerKind::Aes256, kWrongPassword),
+         {"password", "is wrong", "(MAC)"}},
         {"LoadWrongPasswordOfRc2File", LoadSigner(SignerKind::Rc2, kWrongPassword), {"password", "is wrong"}},
         {"LoadEmptyPasswordOfProtectedFile", LoadSigner(SignerKind::TripleDes, ""), {"password", "is wrong"}},
-        {"LoadPasswordOfUnprotectedFile", LoadSigner(SignerKind::EmptyPassword, kWrongPassword),
+        {"LoadPasswordOfUnprotectedFile",
+         LoadSigner(SignerKind::EmptyPassword, kWrongPassword),
          {"password", "is wrong"}},
         {"LoadWithoutKey", LoadSigner(SignerKind::NoKey), {"no-key.pfx", "no private key"}},
-        {"LoadKeyWithoutItsCertificate", LoadSigner(SignerKind::Mismatch),
+        {"LoadKeyWithoutItsCertificate",
+         LoadSigner(SignerKind::Mismatch),
          {"no certificate that matches its private key"}},
         {"LoadNotACa", LoadSigner(SignerKind::NotCa), {"not-ca.pfx", "cannot sign certificates", "CA:FALSE"}},
-        {"LoadWithoutCertSign", LoadSigner(SignerKind::NoCertSign), {"cannot sign certificates", "keyCertSign"}},
+        {"LoadWithoutCertSign",
+         LoadSigner(SignerKind::NoCertSign),
+         {"cannot sign certificates", "keyCertSign"}},
         {"LoadExpired", LoadSigner(SignerKind::Expired), {"expired.pfx", "expired on"}},
     };
     return cases;

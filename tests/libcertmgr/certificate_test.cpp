@@ -21,7 +21,9 @@ bool IsCritical(X509* cert, int nid) {
     return index >= 0 && X509_EXTENSION_get_critical(X509_get_ext(cert, index)) == 1;
 }
 
-bool Has(X509* cert, int nid) { return X509_get_ext_by_NID(cert, nid, -1) >= 0; }
+bool Has(X509* cert, int nid) {
+    return X509_get_ext_by_NID(cert, nid, -1) >= 0;
+}
 
 std::string Hex(const ASN1_OCTET_STRING* id) {
     return id == nullptr ? std::string("none")
@@ -29,7 +31,9 @@ std::string Hex(const ASN1_OCTET_STRING* id) {
                                        static_cast<std::size_t>(ASN1_STRING_length(id)));
 }
 
-std::string SignatureName(X509* cert) { return OBJ_nid2ln(X509_get_signature_nid(cert)); }
+std::string SignatureName(X509* cert) {
+    return OBJ_nid2ln(X509_get_signature_nid(cert));
+}
 
 void ExpectFreshRsaKey(EVP_PKEY* key, int bits) {
     EXPECT_TRUE(EVP_PKEY_is_a(key, "RSA"));
@@ -69,7 +73,8 @@ TEST(CertMgrCertificate, SelfSignedIsACaThatSignsItself) {
     EXPECT_TRUE(IsCritical(cert, NID_basic_constraints));
     EXPECT_NE(X509_get_extension_flags(cert) & EXFLAG_CA, 0U);
     EXPECT_TRUE(IsCritical(cert, NID_key_usage));
-    EXPECT_EQ(X509_get_key_usage(cert), KU_DIGITAL_SIGNATURE | KU_KEY_ENCIPHERMENT | KU_KEY_CERT_SIGN | KU_CRL_SIGN);
+    EXPECT_EQ(X509_get_key_usage(cert),
+              KU_DIGITAL_SIGNATURE | KU_KEY_ENCIPHERMENT | KU_KEY_CERT_SIGN | KU_CRL_SIGN);
     EXPECT_FALSE(Has(cert, NID_ext_key_usage));
     ASSERT_NE(X509_get0_subject_key_id(cert), nullptr);
     EXPECT_EQ(Hex(X509_get0_authority_key_id(cert)), Hex(X509_get0_subject_key_id(cert)));
@@ -119,7 +124,9 @@ struct AltNameCase {
 };
 
 // Test names and failure messages show the row by its name.
-void PrintTo(const AltNameCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const AltNameCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class AltNameTest : public testing::TestWithParam<AltNameCase> {};
 
@@ -134,20 +141,19 @@ TEST_P(AltNameTest, FollowsTheCommonName) {
     EXPECT_EQ(AltNamesOf(pfx->cert.get()), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CertMgr, AltNameTest,
-    testing::Values(AltNameCase{"HostName", "www.example.com", {"DNS:www.example.com"}},
-                    AltNameCase{"SingleLabel", "localhost", {"DNS:localhost"}},
-                    AltNameCase{"Wildcard", "*.example.com", {"DNS:*.example.com"}},
-                    AltNameCase{"IPv4", "192.168.1.10", {"IP:192.168.1.10"}},
-                    AltNameCase{"IPv6", "2001:db8::1", {"IP:2001:db8::1"}},
-                    AltNameCase{"PersonName", "John Smith", {}},
-                    AltNameCase{"Underscore", "my_host.example", {}},
-                    AltNameCase{"WildcardInside", "www.*.example", {}},
-                    AltNameCase{"IncompleteAddress", "10.0.0", {}},
-                    AltNameCase{"EmptyLabel", "example..com", {}},
-                    AltNameCase{"NoCommonName", "", {}}),
-    [](const testing::TestParamInfo<AltNameCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(CertMgr, AltNameTest,
+                         testing::Values(AltNameCase{"HostName", "www.example.com", {"DNS:www.example.com"}},
+                                         AltNameCase{"SingleLabel", "localhost", {"DNS:localhost"}},
+                                         AltNameCase{"Wildcard", "*.example.com", {"DNS:*.example.com"}},
+                                         AltNameCase{"IPv4", "192.168.1.10", {"IP:192.168.1.10"}},
+                                         AltNameCase{"IPv6", "2001:db8::1", {"IP:2001:db8::1"}},
+                                         AltNameCase{"PersonName", "John Smith", {}},
+                                         AltNameCase{"Underscore", "my_host.example", {}},
+                                         AltNameCase{"WildcardInside", "www.*.example", {}},
+                                         AltNameCase{"IncompleteAddress", "10.0.0", {}},
+                                         AltNameCase{"EmptyLabel", "example..com", {}},
+                                         AltNameCase{"NoCommonName", "", {}}),
+                         [](const testing::TestParamInfo<AltNameCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace certmgr_test

@@ -36,7 +36,9 @@ Outcome Shell(const std::string& command) {
     return run;
 }
 
-std::string Quote(const std::string& text) { return "'" + text + "'"; }
+std::string Quote(const std::string& text) {
+    return "'" + text + "'";
+}
 
 struct ReaderCase {
     const char* name;
@@ -45,7 +47,9 @@ struct ReaderCase {
 };
 
 // Test names and failure messages show the row by its name.
-void PrintTo(const ReaderCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const ReaderCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class ReaderTest : public testing::TestWithParam<ReaderCase> {};
 
@@ -60,18 +64,21 @@ TEST_P(ReaderTest, OpensInOpenSslGnuTlsAndNss) {
         << component.Error();
     ASSERT_EQ(component.Export(file, row.password), 0) << component.Error();
 
-    Outcome openssl = Shell("openssl pkcs12 -in " + Quote(file) + " -noout -passin pass:" + Quote(row.password));
+    Outcome openssl =
+        Shell("openssl pkcs12 -in " + Quote(file) + " -noout -passin pass:" + Quote(row.password));
     EXPECT_EQ(openssl.status, 0) << openssl.output;
     Outcome wrong = Shell("openssl pkcs12 -in " + Quote(file) + " -noout -passin pass:not-it");
     EXPECT_NE(wrong.status, 0) << wrong.output;
 
-    const std::string gnutlsPassword = row.password.empty() ? "--empty-password" : "--password=" + Quote(row.password);
+    const std::string gnutlsPassword =
+        row.password.empty() ? "--empty-password" : "--password=" + Quote(row.password);
     Outcome gnutls = Shell("certtool --p12-info --inder --infile " + Quote(file) + " " + gnutlsPassword);
     EXPECT_EQ(gnutls.status, 0) << gnutls.output;
     EXPECT_NE(gnutls.output.find("reader.example"), std::string::npos) << gnutls.output;
 
     const std::string db = "sql:" + dir.File("nssdb");
-    Outcome made = Shell("mkdir " + Quote(dir.File("nssdb")) + " && certutil -N -d " + Quote(db) + " --empty-password");
+    Outcome made =
+        Shell("mkdir " + Quote(dir.File("nssdb")) + " && certutil -N -d " + Quote(db) + " --empty-password");
     ASSERT_EQ(made.status, 0) << made.output;
     Outcome nss = Shell("pk12util -l " + Quote(file) + " -d " + Quote(db) + " -W " + Quote(row.password));
     EXPECT_EQ(nss.status, 0) << nss.output;
@@ -85,7 +92,8 @@ INSTANTIATE_TEST_SUITE_P(CertMgr, ReaderTest,
                                          ReaderCase{"TripleDesEmptyPassword", "PfxEncryption=3DES", ""}),
                          [](const testing::TestParamInfo<ReaderCase>& info) { return info.param.name; });
 
-Outcome Verify(const TempDir& dir, const std::string& trusted, const std::string& untrusted, const std::string& leaf) {
+Outcome Verify(const TempDir& dir, const std::string& trusted, const std::string& untrusted,
+               const std::string& leaf) {
     std::string command = "openssl verify -purpose sslserver -CAfile " + Quote(dir.File(trusted));
     if (!untrusted.empty()) {
         command += " -untrusted " + Quote(dir.File(untrusted));
@@ -99,13 +107,15 @@ TEST(CertMgrInterop, CertificateIssuedByASelfSignedOneVerifies) {
     {
         Component maker;
         ASSERT_EQ(maker.Apply("CertKeyLength=1024"), 0);
-        ASSERT_EQ(maker.CreateSelfSigned(SubjectText("US", "", "", "Acme", "", "Acme Root"), 1), 0) << maker.Error();
+        ASSERT_EQ(maker.CreateSelfSigned(SubjectText("US", "", "", "Acme", "", "Acme Root"), 1), 0)
+            << maker.Error();
         ASSERT_EQ(maker.Export(dir.File("ca.pfx"), "ca-pw"), 0) << maker.Error();
     }
     Component issuer;
     ASSERT_EQ(issuer.Apply("CertKeyLength=1024"), 0);
     ASSERT_EQ(issuer.Load(dir.File("ca.pfx"), "ca-pw"), 0) << issuer.Error();
-    ASSERT_EQ(issuer.IssueSigned(SubjectText("US", "", "", "Acme", "", "www.example.com"), 2), 0) << issuer.Error();
+    ASSERT_EQ(issuer.IssueSigned(SubjectText("US", "", "", "Acme", "", "www.example.com"), 2), 0)
+        << issuer.Error();
     auto leaf = ExportAndOpen(issuer, dir, "leaf.pfx");
     auto ca = OpenPfx(dir.File("ca.pfx"), "ca-pw");
     ASSERT_TRUE(leaf && ca);
@@ -116,8 +126,8 @@ TEST(CertMgrInterop, CertificateIssuedByASelfSignedOneVerifies) {
     EXPECT_EQ(self.status, 0) << self.output;
     Outcome issued = Verify(dir, "ca.pem", "", "leaf.pem");
     EXPECT_EQ(issued.status, 0) << issued.output;
-    Outcome hostname = Shell("openssl verify -verify_hostname www.example.com -CAfile " + Quote(dir.File("ca.pem")) +
-                         " " + Quote(dir.File("leaf.pem")));
+    Outcome hostname = Shell("openssl verify -verify_hostname www.example.com -CAfile " +
+                             Quote(dir.File("ca.pem")) + " " + Quote(dir.File("leaf.pem")));
     EXPECT_EQ(hostname.status, 0) << hostname.output;
 }
 

@@ -20,7 +20,9 @@ struct FormatCase {
 };
 
 // Test names and failure messages show the row by its name.
-void PrintTo(const FormatCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const FormatCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class FormatTest : public testing::TestWithParam<FormatCase> {};
 
@@ -43,11 +45,12 @@ TEST_P(FormatTest, ProtectsKeyAndCertificatesAndOpensOnlyWithItsPassword) {
     EXPECT_EQ(protection.macIterations, 2048);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CertMgr, FormatTest,
-    testing::Values(FormatCase{"Aes256", "PfxEncryption=AES256", "PBES2/PBKDF2/AES-256-CBC/hmacWithSHA256/2048", "SHA256"},
-                    FormatCase{"TripleDes", "PfxEncryption=3DES", "PBE-SHA1-3DES/2048", "SHA1"}),
-    [](const testing::TestParamInfo<FormatCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(CertMgr, FormatTest,
+                         testing::Values(FormatCase{"Aes256", "PfxEncryption=AES256",
+                                                    "PBES2/PBKDF2/AES-256-CBC/hmacWithSHA256/2048", "SHA256"},
+                                         FormatCase{"TripleDes", "PfxEncryption=3DES", "PBE-SHA1-3DES/2048",
+                                                    "SHA1"}),
+                         [](const testing::TestParamInfo<FormatCase>& info) { return info.param.name; });
 
 TEST(CertMgrPkcs12, FriendlyNameIsTheCommonNameOrElseTheWholeSubject) {
     TempDir dir;

@@ -31,8 +31,9 @@ TEST(CertMgrSettings, RefusedValuesKeepTheEarlierOnes) {
     ASSERT_EQ(component.Apply("CertValidityTime=10"), 0);
     ASSERT_EQ(component.Apply("PfxEncryption=3DES"), 0);
     ASSERT_EQ(component.Apply("CertSubjectAltNames=alt.example"), 0);
-    for (const char* refused : {"CertKeyLength=99999", "CertKeyLength=", "CertValidityTime=0", "CertValidityTime=x",
-                                "PfxEncryption=AES128", "CertSubjectAltNames=two words"}) {
+    for (const char* refused :
+         {"CertKeyLength=99999", "CertKeyLength=", "CertValidityTime=0", "CertValidityTime=x",
+          "PfxEncryption=AES128", "CertSubjectAltNames=two words"}) {
         EXPECT_NE(component.Apply(refused), 0) << refused;
     }
     ASSERT_EQ(component.CreateSelfSigned("CN=kept.example", 1), 0) << component.Error();
@@ -73,7 +74,8 @@ TEST(CertMgrSettings, AltNamesReplaceTheAutomaticOneUntilCleared) {
     auto listed = ExportAndOpen(component, dir, "listed.pfx");
     ASSERT_TRUE(listed);
     EXPECT_EQ(AltNamesOf(listed->cert.get()),
-              (std::vector<std::string>{"DNS:www.example.com", "DNS:*.example.org", "IP:10.1.2.3", "IP:2001:db8::7"}));
+              (std::vector<std::string>{"DNS:www.example.com", "DNS:*.example.org", "IP:10.1.2.3",
+                                        "IP:2001:db8::7"}));
 
     ASSERT_EQ(component.Apply("CertSubjectAltNames="), 0);
     ASSERT_EQ(component.CreateSelfSigned("CN=auto.example", 2), 0) << component.Error();

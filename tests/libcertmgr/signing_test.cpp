@@ -21,7 +21,9 @@ struct SignerCase {
 };
 
 // Test names and failure messages show the row by its name.
-void PrintTo(const SignerCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const SignerCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class SignerTest : public testing::TestWithParam<SignerCase> {};
 

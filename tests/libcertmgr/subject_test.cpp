@@ -30,7 +30,9 @@ struct SubjectCase {
 };
 
 // Test names and failure messages show the row by its name.
-void PrintTo(const SubjectCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const SubjectCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 std::string Repeat(const std::string& unit, int times) {
     std::string text;
@@ -47,26 +49,46 @@ const std::vector<SubjectCase>& Cases() {
     static const std::vector<SubjectCase> cases = {
         {"AllSixFields",
          SubjectText("US", "California", "San Francisco", "Acme", "IT", "www.example.com"),
-         {{"C", kPrintable, "US"}, {"ST", kUtf8, "California"}, {"L", kUtf8, "San Francisco"},
-          {"O", kUtf8, "Acme"}, {"OU", kUtf8, "IT"}, {"CN", kUtf8, "www.example.com"}}},
-        {"EmptyFieldsLeftOut", SubjectText("", "", "", "Acme", "", "host"), {{"O", kUtf8, "Acme"}, {"CN", kUtf8, "host"}}},
-        {"CommaStaysInTheValue", SubjectText("US", "", "", "Acme, Inc.", "", "x"),
+         {{"C", kPrintable, "US"},
+          {"ST", kUtf8, "California"},
+          {"L", kUtf8, "San Francisco"},
+          {"O", kUtf8, "Acme"},
+          {"OU", kUtf8, "IT"},
+          {"CN", kUtf8, "www.example.com"}}},
+        {"EmptyFieldsLeftOut",
+         SubjectText("", "", "", "Acme", "", "host"),
+         {{"O", kUtf8, "Acme"}, {"CN", kUtf8, "host"}}},
+        {"CommaStaysInTheValue",
+         SubjectText("US", "", "", "Acme, Inc.", "", "x"),
          {{"C", kPrintable, "US"}, {"O", kUtf8, "Acme, Inc."}, {"CN", kUtf8, "x"}}},
-        {"UnknownNameContinuesTheValue", SubjectText("", "", "", "Acme,foo=bar", "", "x"),
+        {"UnknownNameContinuesTheValue",
+         SubjectText("", "", "", "Acme,foo=bar", "", "x"),
          {{"O", kUtf8, "Acme,foo=bar"}, {"CN", kUtf8, "x"}}},
-        {"EqualsAndPercentStay", SubjectText("", "", "", "a=b 100%s", "", "x"),
+        {"EqualsAndPercentStay",
+         SubjectText("", "", "", "a=b 100%s", "", "x"),
          {{"O", kUtf8, "a=b 100%s"}, {"CN", kUtf8, "x"}}},
-        {"Utf8Values", SubjectText("DE", "", "M\xC3\xBCnchen", "B\xC3\xA4" "ckerei", "", "Zo\xC3\xAB"),
-         {{"C", kPrintable, "DE"}, {"L", kUtf8, "M\xC3\xBCnchen"}, {"O", kUtf8, "B\xC3\xA4" "ckerei"},
+        {"Utf8Values",
+         SubjectText("DE", "", "M\xC3\xBCnchen",
+                     "B\xC3\xA4"
+                     "ckerei",
+                     "", "Zo\xC3\xAB"),
+         {{"C", kPrintable, "DE"},
+          {"L", kUtf8, "M\xC3\xBCnchen"},
+          {"O", kUtf8,
+           "B\xC3\xA4"
+           "ckerei"},
           {"CN", kUtf8, "Zo\xC3\xAB"}}},
-        {"BlanksAroundValuesTrimmed", SubjectText(" US ", "", "", "  Acme ", "", " host "),
+        {"BlanksAroundValuesTrimmed",
+         SubjectText(" US ", "", "", "  Acme ", "", " host "),
          {{"C", kPrintable, "US"}, {"O", kUtf8, "Acme"}, {"CN", kUtf8, "host"}}},
         // Bounds count characters, not bytes: 64 two-byte characters fit.
         {"SixtyFourCharactersFit",
          SubjectText("", "", "", std::string(64, 'o'), "", Repeat("\xC3\xA9", 64)),
          {{"O", kUtf8, std::string(64, 'o')}, {"CN", kUtf8, Repeat("\xC3\xA9", 64)}}},
         // A field holding ",DC=example" names another attribute OpenSSL knows, with its own type.
-        {"OtherKnownAttribute", "CN=host,DC=example", {{"CN", kUtf8, "host"}, {"DC", V_ASN1_IA5STRING, "example"}}},
+        {"OtherKnownAttribute",
+         "CN=host,DC=example",
+         {{"CN", kUtf8, "host"}, {"DC", V_ASN1_IA5STRING, "example"}}},
     };
     return cases;
 }

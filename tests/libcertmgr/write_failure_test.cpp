@@ -79,16 +79,18 @@ Outcome ExportWithSizeLimit(Component& component, const std::string& path) {
 
 struct WriteCase {
     const char* name;
-    const char* folder;   // below the test's folder; made unless `makeFolder` is false
+    const char* folder;  // below the test's folder; made unless `makeFolder` is false
     bool makeFolder;
-    const char* target;   // below `folder`; "" writes to the folder itself
+    const char* target;  // below `folder`; "" writes to the folder itself
     bool existingFile;
     std::function<Outcome(Component&, const std::string& path, const std::string& folder)> run;
     std::string reason;
 };
 
 // Test names and failure messages show the row by its name.
-void PrintTo(const WriteCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const WriteCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class WriteFailureTest : public testing::TestWithParam<WriteCase> {};
 
@@ -122,7 +124,7 @@ TEST_P(WriteFailureTest, KeepsTheOldFileAndLeavesNoTemporaryFile) {
             names.push_back(entry.path().filename().string());
         }
         EXPECT_EQ(names, row.existingFile && *row.target != '\0' ? std::vector<std::string>{row.target}
-                                                                  : std::vector<std::string>{});
+                                                                 : std::vector<std::string>{});
     }
 }
 
@@ -130,17 +132,18 @@ const auto kPlain = [](Component& c, const std::string& path, const std::string&
 
 INSTANTIATE_TEST_SUITE_P(
     CertMgr, WriteFailureTest,
-    testing::Values(
-        WriteCase{"MissingFolder", "missing", false, "out.pfx", false, kPlain, "does not exist"},
-        WriteCase{"PathIsAFolder", "folder", true, "", false, kPlain, "is a folder"},
-        WriteCase{"ReadOnlyFolder", "readonly", true, "out.pfx", true,
-                  [](Component& c, const std::string& path, const std::string& folder) {
-                      return ExportWithoutPrivileges(c, path, folder);
-                  },
-                  "permission denied"},
-        WriteCase{"DiskTakesOnlyTheFirstBytes", "small", true, "out.pfx", true,
-                  [](Component& c, const std::string& path, const std::string&) { return ExportWithSizeLimit(c, path); },
-                  "largest file size"}),
+    testing::Values(WriteCase{"MissingFolder", "missing", false, "out.pfx", false, kPlain, "does not exist"},
+                    WriteCase{"PathIsAFolder", "folder", true, "", false, kPlain, "is a folder"},
+                    WriteCase{"ReadOnlyFolder", "readonly", true, "out.pfx", true,
+                              [](Component& c, const std::string& path, const std::string& folder) {
+                                  return ExportWithoutPrivileges(c, path, folder);
+                              },
+                              "permission denied"},
+                    WriteCase{"DiskTakesOnlyTheFirstBytes", "small", true, "out.pfx", true,
+                              [](Component& c, const std::string& path, const std::string&) {
+                                  return ExportWithSizeLimit(c, path);
+                              },
+                              "largest file size"}),
     [](const testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
 
 }  // namespace

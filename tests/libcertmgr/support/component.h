@@ -10,7 +10,9 @@
 
 namespace certmgr_test {
 
-inline std::intptr_t TextArg(const std::string& text) { return reinterpret_cast<std::intptr_t>(text.c_str()); }
+inline std::intptr_t TextArg(const std::string& text) {
+    return reinterpret_cast<std::intptr_t>(text.c_str());
+}
 
 class Component {
 public:
@@ -52,7 +54,7 @@ private:
 };
 
 // Subject texts as the tool composes them.
-std::string SubjectText(const std::string& c, const std::string& st, const std::string& l, const std::string& o,
-                        const std::string& ou, const std::string& cn);
+std::string SubjectText(const std::string& c, const std::string& st, const std::string& l,
+                        const std::string& o, const std::string& ou, const std::string& cn);
 
 }  // namespace certmgr_test

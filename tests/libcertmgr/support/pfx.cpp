@@ -37,7 +37,8 @@ std::string DescribeAlgorithm(const X509_ALGOR* algorithm) {
         if (OBJ_obj2nid(pbe2->keyfunc->algorithm) == NID_id_pbkdf2) {
             auto* kdf = static_cast<PBKDF2PARAM*>(
                 ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), pbe2->keyfunc->parameter));
-            const int prf = kdf != nullptr && kdf->prf != nullptr ? OBJ_obj2nid(kdf->prf->algorithm) : NID_hmacWithSHA1;
+            const int prf =
+                kdf != nullptr && kdf->prf != nullptr ? OBJ_obj2nid(kdf->prf->algorithm) : NID_hmacWithSHA1;
             text += std::string("PBKDF2/") + OBJ_nid2sn(OBJ_obj2nid(pbe2->encryption->algorithm)) + "/" +
                     OBJ_nid2sn(prf) + "/" + std::to_string(kdf != nullptr ? ASN1_INTEGER_get(kdf->iter) : -1);
             PBKDF2PARAM_free(kdf);
@@ -48,7 +49,8 @@ std::string DescribeAlgorithm(const X509_ALGOR* algorithm) {
         return text;
     }
     auto* pbe = static_cast<PBEPARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBEPARAM), type));
-    std::string text = std::string(OBJ_nid2sn(nid)) + "/" + std::to_string(pbe != nullptr ? ASN1_INTEGER_get(pbe->iter) : -1);
+    std::string text = std::string(OBJ_nid2sn(nid)) + "/" +
+                       std::to_string(pbe != nullptr ? ASN1_INTEGER_get(pbe->iter) : -1);
     PBEPARAM_free(pbe);
     return text;
 }
@@ -64,7 +66,8 @@ std::optional<OpenedPfx> OpenPfx(const std::string& path, const std::string& pas
         ERR_clear_error();
         return std::nullopt;
     }
-    OpenedPfx opened{EvpPkeyPtr(key), X509Ptr(cert), X509StackPtr(chain != nullptr ? chain : sk_X509_new_null()), {}};
+    OpenedPfx opened{
+        EvpPkeyPtr(key), X509Ptr(cert), X509StackPtr(chain != nullptr ? chain : sk_X509_new_null()), {}};
     int length = 0;
     if (cert != nullptr) {
         const unsigned char* alias = X509_alias_get0(cert, &length);
@@ -132,13 +135,18 @@ std::string Pem(X509* cert) {
     return text;
 }
 
-void WritePem(const std::string& path, X509* cert) { WriteFileBytes(path, Pem(cert)); }
+void WritePem(const std::string& path, X509* cert) {
+    WriteFileBytes(path, Pem(cert));
+}
 
-bool VerifiesWith(X509* cert, EVP_PKEY* key) { return X509_verify(cert, key) == 1; }
+bool VerifiesWith(X509* cert, EVP_PKEY* key) {
+    return X509_verify(cert, key) == 1;
+}
 
 std::vector<std::string> AltNamesOf(X509* cert) {
     std::vector<std::string> names;
-    GeneralNamesPtr list(static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr)));
+    GeneralNamesPtr list(
+        static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr)));
     for (int i = 0; i < sk_GENERAL_NAME_num(list.get()); ++i) {
         const GENERAL_NAME* name = sk_GENERAL_NAME_value(list.get(), i);
         int type = 0;
@@ -146,7 +154,8 @@ std::vector<std::string> AltNamesOf(X509* cert) {
         const auto* bytes = ASN1_STRING_get0_data(value);
         const int size = ASN1_STRING_length(value);
         if (type == GEN_DNS) {
-            names.push_back("DNS:" + std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size)));
+            names.push_back(
+                "DNS:" + std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size)));
         } else if (type == GEN_IPADD) {
             char text[INET6_ADDRSTRLEN] = {};
             inet_ntop(size == 4 ? AF_INET : AF_INET6, bytes, text, sizeof text);
@@ -165,7 +174,9 @@ std::pair<int, int> ValidityOf(X509* cert) {
     return {days, seconds};
 }
 
-int KeyBits(EVP_PKEY* key) { return EVP_PKEY_get_bits(key); }
+int KeyBits(EVP_PKEY* key) {
+    return EVP_PKEY_get_bits(key);
+}
 
 std::optional<OpenedPfx> ExportAndOpen(Component& component, const TempDir& dir, const std::string& name,
                                        const std::string& password) {

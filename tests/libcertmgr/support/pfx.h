@@ -47,7 +47,8 @@ int KeyBits(EVP_PKEY* key);
 
 // Exports the component's current certificate to `name` in `dir` and opens it again; fails the
 // test (by an empty result) when either step fails.
-std::optional<OpenedPfx> ExportAndOpen(Component& component, const TempDir& dir, const std::string& name = "out.pfx",
+std::optional<OpenedPfx> ExportAndOpen(Component& component, const TempDir& dir,
+                                       const std::string& name = "out.pfx",
                                        const std::string& password = "pw");
 
 }  // namespace certmgr_test

@@ -74,21 +74,27 @@ private:
         return found->second.get();
     }
 
-    X509* MakeCert(const std::string& name, EVP_PKEY* key, const CertSpec& spec, X509* issuer, EVP_PKEY* issuerKey) {
+    X509* MakeCert(const std::string& name, EVP_PKEY* key, const CertSpec& spec, X509* issuer,
+                   EVP_PKEY* issuerKey) {
         X509Ptr cert(X509_new_ex(m_libctx.get(), nullptr));
         X509_NAME* subject = X509_get_subject_name(cert.get());
-        Check(X509_set_version(cert.get(), X509_VERSION_3) == 1 &&
-                  ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), static_cast<long>(m_certs.size() + 100)) == 1 &&
-                  X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_UTF8,
-                                             reinterpret_cast<const unsigned char*>("Ombrel Tests"), -1, -1, 0) == 1 &&
-                  X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8,
-                                             reinterpret_cast<const unsigned char*>(spec.commonName.c_str()), -1, -1,
-                                             0) == 1 &&
-                  X509_set_issuer_name(cert.get(), issuer != nullptr ? X509_get_subject_name(issuer) : subject) == 1 &&
-                  X509_time_adj_ex(X509_getm_notBefore(cert.get()), static_cast<int>(spec.fromDays), 0, nullptr) &&
-                  X509_time_adj_ex(X509_getm_notAfter(cert.get()), static_cast<int>(spec.toDays), 0, nullptr) &&
-                  X509_set_pubkey(cert.get(), key) == 1,
-              "certificate fields");
+        Check(
+            X509_set_version(cert.get(), X509_VERSION_3) == 1 &&
+                ASN1_INTEGER_set(X509_get_serialNumber(cert.get()),
+                                 static_cast<long>(m_certs.size() + 100)) == 1 &&
+                X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_UTF8,
+                                           reinterpret_cast<const unsigned char*>("Ombrel Tests"), -1, -1,
+                                           0) == 1 &&
+                X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8,
+                                           reinterpret_cast<const unsigned char*>(spec.commonName.c_str()),
+                                           -1, -1, 0) == 1 &&
+                X509_set_issuer_name(cert.get(),
+                                     issuer != nullptr ? X509_get_subject_name(issuer) : subject) == 1 &&
+                X509_time_adj_ex(X509_getm_notBefore(cert.get()), static_cast<int>(spec.fromDays), 0,
+                                 nullptr) &&
+                X509_time_adj_ex(X509_getm_notAfter(cert.get()), static_cast<int>(spec.toDays), 0, nullptr) &&
+                X509_set_pubkey(cert.get(), key) == 1,
+            "certificate fields");
         X509V3_CTX v3;
         X509V3_set_ctx(&v3, issuer != nullptr ? issuer : cert.get(), cert.get(), nullptr, nullptr, 0);
         auto add = [&](int nid, const char* value) {
@@ -110,8 +116,8 @@ private:
         Pkcs12Ptr p12(PKCS12_create_ex(password, "Test CA", key, cert, chain, keyCipher, certCipher,
                                        PKCS12_DEFAULT_ITER, -1, 0, m_libctx.get(), nullptr));
         Check(p12 != nullptr, "PKCS #12");
-        Check(PKCS12_set_mac(p12.get(), password, password != nullptr ? -1 : 0, nullptr, 0, PKCS12_DEFAULT_ITER,
-                             nullptr) == 1,
+        Check(PKCS12_set_mac(p12.get(), password, password != nullptr ? -1 : 0, nullptr, 0,
+                             PKCS12_DEFAULT_ITER, nullptr) == 1,
               "MAC");
         unsigned char* der = nullptr;
         const int size = i2d_PKCS12(p12.get(), &der);
@@ -127,7 +133,8 @@ private:
         const int des = NID_pbe_WithSHA1And3_Key_TripleDES_CBC;
         auto rsaCa = [&] {
             EVP_PKEY* key = Key("rsa", false);
-            X509* cert = m_certs.count("rsa") ? m_certs.at("rsa").get() : MakeCert("rsa", key, {"Test RSA CA"}, nullptr, nullptr);
+            X509* cert = m_certs.count("rsa") ? m_certs.at("rsa").get()
+                                              : MakeCert("rsa", key, {"Test RSA CA"}, nullptr, nullptr);
             return std::make_pair(key, cert);
         };
         switch (kind) {
@@ -141,7 +148,8 @@ private:
             }
             case SignerKind::Rc2: {
                 auto [key, cert] = rsaCa();
-                return Write("rc2.pfx", kSignerPassword, key, cert, nullptr, des, NID_pbe_WithSHA1And40BitRC2_CBC);
+                return Write("rc2.pfx", kSignerPassword, key, cert, nullptr, des,
+                             NID_pbe_WithSHA1And40BitRC2_CBC);
             }
             case SignerKind::EmptyPassword: {
                 auto [key, cert] = rsaCa();
@@ -153,8 +161,8 @@ private:
             }
             case SignerKind::Ec: {
                 EVP_PKEY* key = Key("ec", true);
-                return Write("ec.pfx", kSignerPassword, key, MakeCert("ec", key, {"Test EC CA"}, nullptr, nullptr),
-                             nullptr, aes, aes);
+                return Write("ec.pfx", kSignerPassword, key,
+                             MakeCert("ec", key, {"Test EC CA"}, nullptr, nullptr), nullptr, aes, aes);
             }
             case SignerKind::Intermediate: {
                 EVP_PKEY* rootKey = Key("root", true);
@@ -164,7 +172,8 @@ private:
                 X509StackPtr chain(sk_X509_new_null());
                 X509_up_ref(root);  // the stack frees what it holds
                 sk_X509_push(chain.get(), root);
-                const std::string path = Write("intermediate.pfx", kSignerPassword, key, cert, chain.get(), aes, aes);
+                const std::string path =
+                    Write("intermediate.pfx", kSignerPassword, key, cert, chain.get(), aes, aes);
                 return path;
             }
             case SignerKind::NoKey: {
@@ -174,8 +183,8 @@ private:
             case SignerKind::NotCa: {
                 EVP_PKEY* key = Key("ec", true);
                 CertSpec spec{"Test Leaf", "critical,CA:FALSE", "critical,digitalSignature"};
-                return Write("not-ca.pfx", kSignerPassword, key, MakeCert("not-ca", key, spec, nullptr, nullptr),
-                             nullptr, aes, aes);
+                return Write("not-ca.pfx", kSignerPassword, key,
+                             MakeCert("not-ca", key, spec, nullptr, nullptr), nullptr, aes, aes);
             }
             case SignerKind::NoCertSign: {
                 EVP_PKEY* key = Key("ec", true);
@@ -188,15 +197,16 @@ private:
                 CertSpec spec{"Test Expired CA"};
                 spec.fromDays = -30;
                 spec.toDays = -1;
-                return Write("expired.pfx", kSignerPassword, key, MakeCert("expired", key, spec, nullptr, nullptr),
-                             nullptr, aes, aes);
+                return Write("expired.pfx", kSignerPassword, key,
+                             MakeCert("expired", key, spec, nullptr, nullptr), nullptr, aes, aes);
             }
             case SignerKind::Mismatch: {
                 auto [rsaKey, rsaCert] = rsaCa();
                 X509StackPtr others(sk_X509_new_null());
                 X509_up_ref(rsaCert);
                 sk_X509_push(others.get(), rsaCert);
-                return Write("mismatch.pfx", kSignerPassword, Key("ec", true), nullptr, others.get(), aes, aes);
+                return Write("mismatch.pfx", kSignerPassword, Key("ec", true), nullptr, others.get(), aes,
+                             aes);
             }
             case SignerKind::NotPkcs12: {
                 auto [key, cert] = rsaCa();
@@ -235,10 +245,16 @@ Factory& TheFactory() {
 
 }  // namespace
 
-const std::string& SignerFile(SignerKind kind) { return TheFactory().File(kind); }
+const std::string& SignerFile(SignerKind kind) {
+    return TheFactory().File(kind);
+}
 
-X509* IntermediateRoot() { return TheFactory().Cert("root"); }
+X509* IntermediateRoot() {
+    return TheFactory().Cert("root");
+}
 
-X509* RsaCa() { return TheFactory().Cert("rsa"); }
+X509* RsaCa() {
+    return TheFactory().Cert("rsa");
+}
 
 }  // namespace certmgr_test

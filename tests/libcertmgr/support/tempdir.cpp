@@ -42,8 +42,8 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-std::string SubjectText(const std::string& c, const std::string& st, const std::string& l, const std::string& o,
-                        const std::string& ou, const std::string& cn) {
+std::string SubjectText(const std::string& c, const std::string& st, const std::string& l,
+                        const std::string& o, const std::string& ou, const std::string& cn) {
     return "C=" + c + ",ST=" + st + ",L=" + l + ",O=" + o + ",OU=" + ou + ",CN=" + cn;
 }
 
