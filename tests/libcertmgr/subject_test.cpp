@@ -64,6 +64,10 @@ const std::vector<SubjectCase>& Cases() {
         {"UnknownNameContinuesTheValue",
          SubjectText("", "", "", "Acme,foo=bar", "", "x"),
          {{"O", kUtf8, "Acme,foo=bar"}, {"CN", kUtf8, "x"}}},
+        // OpenSSL knows "RSA" as an algorithm, not as a name attribute.
+        {"AlgorithmNameContinuesTheValue",
+         SubjectText("", "", "", "Acme,RSA=x", "", "x"),
+         {{"O", kUtf8, "Acme,RSA=x"}, {"CN", kUtf8, "x"}}},
         {"EqualsAndPercentStay",
          SubjectText("", "", "", "a=b 100%s", "", "x"),
          {{"O", kUtf8, "a=b 100%s"}, {"CN", kUtf8, "x"}}},
