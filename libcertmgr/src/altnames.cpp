@@ -26,7 +26,8 @@ bool IsHostName(std::string_view name) {
     std::size_t start = 0;
     while (true) {
         const auto dot = name.find('.', start);
-        const auto label = name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+        const auto label =
+            name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
         if (label.empty() || label.size() > 63 || !std::all_of(label.begin(), label.end(), IsHostChar)) {
             return false;
         }
@@ -68,8 +69,8 @@ std::vector<AltName> ParseAltNameList(std::string_view list, std::string_view se
     std::size_t start = 0;
     while (true) {
         const auto comma = list.find(',', start);
-        const auto entry =
-            TrimBlanks(list.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        const auto entry = TrimBlanks(
+            list.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         if (entry.empty()) {
             Fail(std::string(settingName) + " has an empty entry; separate names with single commas.");
         }

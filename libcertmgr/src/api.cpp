@@ -45,7 +45,8 @@ const Method& FindMethod(std::int32_t number) {
 
 const char* Text(const intptr_t* params, int index, const char* what) {
     if (params[index] == 0) {
-        Fail(std::string(what) + " is missing: parameter " + std::to_string(index + 1) + " is a null pointer.");
+        Fail(std::string(what) + " is missing: parameter " + std::to_string(index + 1) +
+             " is a null pointer.");
     }
     return reinterpret_cast<const char*>(params[index]);
 }
@@ -54,7 +55,8 @@ const char* Text(const intptr_t* params, int index, const char* what) {
 std::uint32_t Serial(intptr_t value) {
     const auto wide = static_cast<long long>(value);
     if (wide < INT32_MIN || wide > static_cast<long long>(UINT32_MAX)) {
-        Fail("The serial number " + std::to_string(wide) + " is out of range: it must be from 1 to 4294967295.");
+        Fail("The serial number " + std::to_string(wide) +
+             " is out of range: it must be from 1 to 4294967295.");
     }
     return static_cast<std::uint32_t>(wide);
 }
@@ -64,14 +66,15 @@ void Dispatch(Instance& instance, std::int32_t number, std::int32_t count, const
     const Method& method = FindMethod(number);
     const std::string called = "Method " + std::to_string(number) + " (" + method.name + ")";
     if (count != method.count) {
-        Fail(called + " takes " + std::to_string(method.count) + " parameters, not " + std::to_string(count) + ".");
+        Fail(called + " takes " + std::to_string(method.count) + " parameters, not " + std::to_string(count) +
+             ".");
     }
     if (params == nullptr || lengths == nullptr) {
         Fail(called + " needs a parameter array and a length array, each closed by a 0 entry.");
     }
     if (params[count] != 0) {
-        Fail(called + " needs its parameter array closed by a 0 entry after " + std::to_string(count) +
-             " parameters.");
+        Fail(called + " needs its parameter array closed by a 0 entry, at index " + std::to_string(count) +
+             ".");
     }
     switch (number) {
         case CERTMGR_APPLY_SETTING:
@@ -122,7 +125,8 @@ CERTMGR_API void* CertMgr_Create(CertMgrEventSink sink, void* context) {
     }
 }
 
-CERTMGR_API int32_t CertMgr_Do(void* handle, int32_t method, int32_t count, intptr_t* params, intptr_t* lengths) {
+CERTMGR_API int32_t CertMgr_Do(void* handle, int32_t method, int32_t count, intptr_t* params,
+                               intptr_t* lengths) {
     Instance* instance = AsInstance(handle);
     if (instance == nullptr) {
         return 1;

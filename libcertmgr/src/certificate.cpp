@@ -26,7 +26,8 @@ void AddAltNames(X509* cert, const std::vector<AltName>& names) {
         GeneralNamePtr entry(GENERAL_NAME_new());
         const bool dns = name.kind == AltName::Kind::Dns;
         Asn1StringPtr value(dns ? ASN1_IA5STRING_new() : ASN1_OCTET_STRING_new());
-        if (!entry || !value || ASN1_STRING_set(value.get(), name.value.data(), static_cast<int>(name.value.size())) != 1) {
+        if (!entry || !value ||
+            ASN1_STRING_set(value.get(), name.value.data(), static_cast<int>(name.value.size())) != 1) {
             FailOssl("The subject alternative names could not be made");
         }
         GENERAL_NAME_set0_value(entry.get(), dns ? GEN_DNS : GEN_IPADD, value.release());
@@ -77,7 +78,8 @@ std::string DateOf(const ASN1_TIME* time) {
 }  // namespace
 
 X509StackPtr ShareCertificates(const STACK_OF(X509) * certs) {
-    X509StackPtr shared(certs != nullptr ? X509_chain_up_ref(const_cast<STACK_OF(X509)*>(certs)) : sk_X509_new_null());
+    X509StackPtr shared(certs != nullptr ? X509_chain_up_ref(const_cast<STACK_OF(X509)*>(certs))
+                                         : sk_X509_new_null());
     if (!shared) {
         FailOssl("The certificate chain could not be kept");
     }
@@ -99,10 +101,11 @@ X509StackPtr ChainFrom(const Identity& issuer) {
     if (X509_up_ref(issuer.cert.get()) != 1) {
         FailOssl("The certificate chain could not be kept");
     }
-    if (sk_X509_insert(chain.get(), issuer.cert.get(), 0) == 0) {
-        X509_free(issuer.cert.get());
+    X509Ptr reference(issuer.cert.get());
+    if (sk_X509_insert(chain.get(), reference.get(), 0) == 0) {
         FailOssl("The certificate chain could not be kept");
     }
+    reference.release();  // the chain holds it now
     return chain;
 }
 
@@ -114,10 +117,11 @@ X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, std::uint
     if (!cert || X509_set_version(cert.get(), X509_VERSION_3) != 1 ||
         ASN1_INTEGER_set_uint64(X509_get_serialNumber(cert.get()), serial) != 1 ||
         X509_set_subject_name(cert.get(), subject.name.get()) != 1 ||
-        X509_set_issuer_name(cert.get(),
-                             issuer != nullptr ? X509_get_subject_name(issuer->cert.get()) : subject.name.get()) != 1 ||
+        X509_set_issuer_name(cert.get(), issuer != nullptr ? X509_get_subject_name(issuer->cert.get())
+                                                           : subject.name.get()) != 1 ||
         X509_time_adj_ex(X509_getm_notBefore(cert.get()), 0, 0, &now) == nullptr ||
-        X509_time_adj_ex(X509_getm_notAfter(cert.get()), static_cast<int>(settings.validityDays), 0, &now) == nullptr ||
+        X509_time_adj_ex(X509_getm_notAfter(cert.get()), static_cast<int>(settings.validityDays), 0, &now) ==
+            nullptr ||
         X509_set_pubkey(cert.get(), key) != 1) {
         FailOssl("The certificate could not be built");
     }
@@ -126,7 +130,8 @@ X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, std::uint
     X509V3_set_ctx(&v3, issuer != nullptr ? issuer->cert.get() : cert.get(), cert.get(), nullptr, nullptr, 0);
     if (issuer == nullptr) {
         AddExtension(cert.get(), &v3, NID_basic_constraints, "critical,CA:TRUE");
-        AddExtension(cert.get(), &v3, NID_key_usage, "critical,digitalSignature,keyEncipherment,keyCertSign,cRLSign");
+        AddExtension(cert.get(), &v3, NID_key_usage,
+                     "critical,digitalSignature,keyEncipherment,keyCertSign,cRLSign");
         AddExtension(cert.get(), &v3, NID_subject_key_identifier, "hash");
         // Its own key identifier, added above, is the one to point at.
         AddExtension(cert.get(), &v3, NID_authority_key_identifier, "keyid:always");
@@ -146,28 +151,26 @@ X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, std::uint
     return cert;
 }
 
-void CheckCanSign(X509* cert) {
-    BASIC_CONSTRAINTS* constraints =
-        static_cast<BASIC_CONSTRAINTS*>(X509_get_ext_d2i(cert, NID_basic_constraints, nullptr, nullptr));
-    const bool saysNotCa = constraints != nullptr && constraints->ca == 0;
-    BASIC_CONSTRAINTS_free(constraints);
-    if (saysNotCa) {
-        Fail("The signing certificate cannot sign certificates: its basic constraints say CA:FALSE.");
+void CheckCanSign(X509* cert, const std::string& file) {
+    const std::string cannot = "The signing certificate in " + Quoted(file) + " cannot sign certificates: ";
+    const BasicConstraintsPtr constraints(
+        static_cast<BASIC_CONSTRAINTS*>(X509_get_ext_d2i(cert, NID_basic_constraints, nullptr, nullptr)));
+    if (constraints && constraints->ca == 0) {
+        Fail(cannot + "its basic constraints say CA:FALSE.");
     }
     if ((X509_get_key_usage(cert) & KU_KEY_CERT_SIGN) == 0) {
-        Fail("The signing certificate cannot sign certificates: its key usage lacks certificate signing "
-             "(keyCertSign).");
+        Fail(cannot + "its key usage lacks certificate signing (keyCertSign).");
     }
     if (X509_check_ca(cert) == 0) {
-        Fail("The signing certificate cannot sign certificates: it is not marked as a certification authority "
-             "(no basic constraints CA:TRUE).");
+        Fail(cannot + "it is not marked as a certification authority (no basic constraints CA:TRUE).");
     }
     if (X509_cmp_current_time(X509_get0_notAfter(cert)) < 0) {
-        Fail("The signing certificate expired on " + DateOf(X509_get0_notAfter(cert)) +
-             "; certificates it issued would not verify.");
+        Fail("The signing certificate in " + Quoted(file) + " expired on " +
+             DateOf(X509_get0_notAfter(cert)) + "; certificates it issued would not verify.");
     }
     if (X509_cmp_current_time(X509_get0_notBefore(cert)) > 0) {
-        Fail("The signing certificate is not valid before " + DateOf(X509_get0_notBefore(cert)) + ".");
+        Fail("The signing certificate in " + Quoted(file) + " is not valid before " +
+             DateOf(X509_get0_notBefore(cert)) + ".");
     }
 }
 

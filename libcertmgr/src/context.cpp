@@ -11,7 +11,8 @@ CryptoContext::CryptoContext() : m_libctx(OSSL_LIB_CTX_new()) {
     }
     m_default.reset(OSSL_PROVIDER_load(m_libctx.get(), "default"));
     if (!m_default) {
-        m_startError = "OpenSSL's default provider could not be loaded: " + PlainReason(TakeOsslError()) + ".";
+        m_startError =
+            "OpenSSL's default provider could not be loaded: " + PlainReason(TakeOsslError()) + ".";
         return;
     }
     m_legacy.reset(OSSL_PROVIDER_load(m_libctx.get(), "legacy"));

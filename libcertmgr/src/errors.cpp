@@ -72,7 +72,9 @@ int Rank(OsslReason reason) {
 
 }  // namespace
 
-void Fail(const std::string& text) { throw Failure(text); }
+void Fail(const std::string& text) {
+    throw Failure(text);
+}
 
 OsslError TakeOsslError() {
     OsslError result;
@@ -115,8 +117,12 @@ std::string PlainReason(const OsslError& error) {
     return "OpenSSL gave no reason";
 }
 
-void FailOssl(const std::string& what) { Fail(what + ": " + PlainReason(TakeOsslError()) + "."); }
+void FailOssl(const std::string& what) {
+    Fail(what + ": " + PlainReason(TakeOsslError()) + ".");
+}
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
 
 }  // namespace certmgr

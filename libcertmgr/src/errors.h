@@ -17,10 +17,10 @@ public:
 
 // What the drained OpenSSL errors amount to, for the reasons users meet most.
 enum class OsslReason {
-    None,            // the queue was empty
-    WrongPassword,   // a MAC did not verify, or a decryption came out wrong
-    Unsupported,     // an algorithm this OpenSSL cannot provide
-    Malformed,       // the data does not decode
+    None,           // the queue was empty
+    WrongPassword,  // a MAC did not verify, or a decryption came out wrong
+    Unsupported,    // an algorithm this OpenSSL cannot provide
+    Malformed,      // the data does not decode
     OutOfMemory,
     Other,
 };

@@ -138,7 +138,8 @@ void WriteFileAtomically(const std::string& path, std::string_view data) {
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     struct stat info {};
-    if (base.empty() || base == "." || base == ".." || (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
+    if (base.empty() || base == "." || base == ".." ||
+        (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
         FailWrite(path, EISDIR, folder);
     }
 

@@ -18,7 +18,9 @@ constexpr std::size_t kLargestSigningFile = 16 * 1024 * 1024;
 
 Instance::Instance(CertMgrEventSink sink, void* context) : m_sink(sink), m_context(context) {}
 
-Instance::~Instance() { m_magic = 0; }
+Instance::~Instance() {
+    m_magic = 0;
+}
 
 const CryptoContext& Instance::Crypto() const {
     if (!m_crypto.Ready()) {
@@ -27,7 +29,9 @@ const CryptoContext& Instance::Crypto() const {
     return m_crypto;
 }
 
-void Instance::ApplySetting(const char* text) { certmgr::ApplySetting(m_settings, text); }
+void Instance::ApplySetting(const char* text) {
+    certmgr::ApplySetting(m_settings, text);
+}
 
 void Instance::Make(const char* subjectText, std::uint32_t serial, bool issued) {
     // A failed attempt leaves nothing behind that a later export could write by mistake.
@@ -40,7 +44,8 @@ void Instance::Make(const char* subjectText, std::uint32_t serial, bool issued) 
     const Subject subject = ParseSubject(subjectText);
     CheckSerialAndValidity(serial, m_settings);
     EvpPkeyPtr key = GenerateRsaKey(crypto.Get(), m_settings.keyBits, KeygenRacers());
-    X509Ptr cert = BuildCertificate(crypto.Get(), subject, serial, m_settings, key.get(), issued ? &*m_signer : nullptr);
+    X509Ptr cert =
+        BuildCertificate(crypto.Get(), subject, serial, m_settings, key.get(), issued ? &*m_signer : nullptr);
     X509StackPtr chain = issued ? ChainFrom(*m_signer) : ShareCertificates(nullptr);
     m_currentName = subject.friendlyName;
     m_current = Identity{std::move(cert), std::move(key), std::move(chain)};
@@ -55,7 +60,8 @@ void Instance::Export(const char* path, const char* password) {
     if (!m_current) {
         Fail("There is no certificate to export: create one first.");
     }
-    const std::string der = EncodePkcs12(Crypto().Get(), m_settings.pfxFormat, password, m_currentName, *m_current);
+    const std::string der =
+        EncodePkcs12(Crypto().Get(), m_settings.pfxFormat, password, m_currentName, *m_current);
     WriteFileAtomically(path, der);
 }
 
@@ -63,7 +69,7 @@ void Instance::LoadSigner(const char* path, const char* password) {
     const CryptoContext& crypto = Crypto();
     const std::string der = ReadWholeFile(path, "signing certificate file", kLargestSigningFile);
     Identity signer = DecodePkcs12(crypto, der, path, password);
-    CheckCanSign(signer.cert.get());
+    CheckCanSign(signer.cert.get(), path);
     m_signer = std::move(signer);
 }
 

@@ -32,7 +32,9 @@ public:
 
     void SetError(const char* text) noexcept;
     // Valid until the next call on the instance; a success leaves it as it was.
-    const char* ErrorText() const noexcept { return m_errorFallback != nullptr ? m_errorFallback : m_error.c_str(); }
+    const char* ErrorText() const noexcept {
+        return m_errorFallback != nullptr ? m_errorFallback : m_error.c_str();
+    }
 
 private:
     static constexpr std::uint64_t kMagic = 0x43657274'4D677231ULL;

@@ -36,17 +36,16 @@ int KeepGoing(EVP_PKEY_CTX* ctx) {
 
 EvpPkeyPtr Generate(Race& race, OSSL_LIB_CTX* libctx, int bits) {
     EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_name(libctx, "RSA", nullptr));
-    if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 || EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), bits) != 1) {
+    if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 ||
+        EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), bits) != 1) {
         return nullptr;
     }
     EVP_PKEY_CTX_set_app_data(ctx.get(), &race);
     EVP_PKEY_CTX_set_cb(ctx.get(), KeepGoing);
     EVP_PKEY* key = nullptr;
-    if (EVP_PKEY_generate(ctx.get(), &key) != 1) {
-        EVP_PKEY_free(key);
-        return nullptr;
-    }
-    return EvpPkeyPtr(key);
+    const bool made = EVP_PKEY_generate(ctx.get(), &key) == 1;
+    EvpPkeyPtr owned(key);
+    return made ? std::move(owned) : nullptr;
 }
 
 void Run(Race& race, OSSL_LIB_CTX* libctx, int bits) noexcept {

@@ -20,7 +20,9 @@ struct OsslDeleter {
 template <typename T, void (*Free)(T*)>
 using OsslPtr = std::unique_ptr<T, OsslDeleter<T, Free>>;
 
-inline void FreeX509Stack(STACK_OF(X509) * s) { sk_X509_pop_free(s, X509_free); }
+inline void FreeX509Stack(STACK_OF(X509) * s) {
+    sk_X509_pop_free(s, X509_free);
+}
 
 using X509Ptr = OsslPtr<X509, X509_free>;
 using X509NamePtr = OsslPtr<X509_NAME, X509_NAME_free>;
@@ -34,6 +36,7 @@ using BignumPtr = OsslPtr<BIGNUM, BN_clear_free>;
 using Asn1IntegerPtr = OsslPtr<ASN1_INTEGER, ASN1_INTEGER_free>;
 using Asn1TimePtr = OsslPtr<ASN1_TIME, ASN1_TIME_free>;
 using Asn1StringPtr = OsslPtr<ASN1_STRING, ASN1_STRING_free>;
+using BasicConstraintsPtr = OsslPtr<BASIC_CONSTRAINTS, BASIC_CONSTRAINTS_free>;
 using GeneralNamePtr = OsslPtr<GENERAL_NAME, GENERAL_NAME_free>;
 using GeneralNamesPtr = OsslPtr<GENERAL_NAMES, GENERAL_NAMES_free>;
 using Pkcs12Ptr = OsslPtr<PKCS12, PKCS12_free>;

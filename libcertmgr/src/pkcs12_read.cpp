@@ -47,8 +47,8 @@ const char* CheckPassword(PKCS12* p12, const char* password, const std::string& 
         Fail("The password of the signing certificate file " + file +
              " is wrong: the file's integrity check (MAC) did not verify with it.");
     }
-    Fail("The integrity check (MAC) of the signing certificate file " + file + " could not be computed: " +
-         PlainReason(error) + ".");
+    Fail("The integrity check (MAC) of the signing certificate file " + file +
+         " could not be computed: " + PlainReason(error) + ".");
 }
 
 [[noreturn]] void FailParse(const CryptoContext& context, const std::string& file) {
@@ -61,8 +61,8 @@ const char* CheckPassword(PKCS12* p12, const char* password, const std::string& 
                      "OpenSSL's legacy provider, which is not installed on this system.");
             }
             Fail("The signing certificate file " + file +
-                 " is protected with an algorithm that this system's OpenSSL does not support (" + error.detail +
-                 ").");
+                 " is protected with an algorithm that this system's OpenSSL does not support (" +
+                 error.detail + ").");
         case OsslReason::WrongPassword:
             Fail("The signing certificate file " + file +
                  " could not be decrypted: the password is wrong or the file is damaged.");
@@ -95,12 +95,14 @@ Identity DecodePkcs12(const CryptoContext& context, const std::string& der, cons
         }
     }
     if (!identity.key) {
-        Fail("The signing certificate file " + file + " holds no private key, so it cannot sign certificates.");
+        Fail("The signing certificate file " + file +
+             " holds no private key, so it cannot sign certificates.");
     }
     if (!identity.cert) {
         Fail("The signing certificate file " + file +
-             (sk_X509_num(identity.chain.get()) == 0 ? std::string(" holds no certificate.")
-                                                      : std::string(" holds no certificate that matches its private key.")));
+             (sk_X509_num(identity.chain.get()) == 0
+                  ? std::string(" holds no certificate.")
+                  : std::string(" holds no certificate that matches its private key.")));
     }
     return identity;
 }

@@ -16,7 +16,8 @@ std::string EncodePkcs12(OSSL_LIB_CTX* libctx, PfxFormat format, const char* pas
         FailOssl("The PKCS #12 file could not be built");
     }
     EvpMdPtr digest(EVP_MD_fetch(libctx, aes ? "SHA256" : "SHA1", nullptr));
-    if (!digest || PKCS12_set_mac(p12.get(), password, -1, nullptr, 0, PKCS12_DEFAULT_ITER, digest.get()) != 1) {
+    if (!digest ||
+        PKCS12_set_mac(p12.get(), password, -1, nullptr, 0, PKCS12_DEFAULT_ITER, digest.get()) != 1) {
         FailOssl("The PKCS #12 file's integrity check (MAC) could not be made");
     }
     const int size = i2d_PKCS12(p12.get(), nullptr);

@@ -38,6 +38,32 @@ std::string LabelOf(const Attribute& attribute) {
     }
 }
 
+// The attribute a short name stands for. OpenSSL's short names also cover algorithms ("RSA",
+// "SHA256"); only the arcs of name attributes count, so "O=Acme,RSA=x" keeps "Acme,RSA=x" whole.
+int AttributeNid(std::string_view shortName) {
+    static constexpr std::string_view kAttributeArcs[] = {
+        "2.5.4.",                    // X.520: C, ST, L, O, OU, CN, serialNumber, title...
+        "1.2.840.113549.1.9.",       // PKCS #9: emailAddress, unstructuredName...
+        "0.9.2342.19200300.100.1.",  // RFC 4519: DC, UID
+        "1.3.6.1.4.1.311.60.2.1.",   // jurisdiction of incorporation
+    };
+    if (shortName.empty()) {
+        return NID_undef;
+    }
+    const int nid = OBJ_sn2nid(std::string(shortName).c_str());
+    const ASN1_OBJECT* object = nid != NID_undef ? OBJ_nid2obj(nid) : nullptr;
+    char oid[80] = {};
+    if (object == nullptr || OBJ_obj2txt(oid, sizeof oid, object, 1) <= 0) {
+        return NID_undef;
+    }
+    for (const std::string_view arc : kAttributeArcs) {
+        if (std::string_view(oid).substr(0, arc.size()) == arc) {
+            return nid;
+        }
+    }
+    return NID_undef;
+}
+
 std::vector<Attribute> SplitAttributes(std::string_view text) {
     std::vector<Attribute> attributes;
     std::size_t start = 0;
@@ -46,11 +72,11 @@ std::vector<Attribute> SplitAttributes(std::string_view text) {
         const auto segment =
             text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
         const auto equals = segment.find('=');
-        const int nid = equals == std::string_view::npos || equals == 0
-                            ? NID_undef
-                            : OBJ_sn2nid(std::string(segment.substr(0, equals)).c_str());
+        const int nid =
+            equals == std::string_view::npos ? NID_undef : AttributeNid(segment.substr(0, equals));
         if (nid != NID_undef) {
-            attributes.push_back({nid, std::string(segment.substr(0, equals)), std::string(segment.substr(equals + 1))});
+            attributes.push_back(
+                {nid, std::string(segment.substr(0, equals)), std::string(segment.substr(equals + 1))});
         } else if (!attributes.empty()) {
             attributes.back().value += ',';
             attributes.back().value += segment;
