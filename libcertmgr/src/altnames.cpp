@@ -1,0 +1,91 @@
+#include "altnames.h"
+
+#include "errors.h"
+#include "textutil.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+
+namespace certmgr {
+
+namespace {
+
+bool IsHostChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+bool IsHostName(std::string_view name) {
+    if (name.substr(0, 2) == "*.") {
+        name.remove_prefix(2);
+    }
+    if (name.empty() || name.size() > 253) {
+        return false;
+    }
+    std::string_view lastLabel;
+    std::size_t start = 0;
+    while (true) {
+        const auto dot = name.find('.', start);
+        const auto label = name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+        if (label.empty() || label.size() > 63 || !std::all_of(label.begin(), label.end(), IsHostChar)) {
+            return false;
+        }
+        lastLabel = label;
+        if (dot == std::string_view::npos) {
+            break;
+        }
+        start = dot + 1;
+    }
+    // A name whose last label is all digits would read as an address, and a broken one ("10.0.0").
+    return !std::all_of(lastLabel.begin(), lastLabel.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+std::optional<AltName> AltNameOf(std::string_view text) {
+    // inet_pton needs a terminated text; an address is short, so anything longer is no address.
+    if (text.size() < 64) {
+        const std::string terminated(text);
+        unsigned char address[16];
+        if (inet_pton(AF_INET, terminated.c_str(), address) == 1) {
+            return AltName{AltName::Kind::Ip, std::string(reinterpret_cast<char*>(address), 4)};
+        }
+        if (inet_pton(AF_INET6, terminated.c_str(), address) == 1) {
+            return AltName{AltName::Kind::Ip, std::string(reinterpret_cast<char*>(address), 16)};
+        }
+    }
+    if (IsHostName(text)) {
+        return AltName{AltName::Kind::Dns, std::string(text)};
+    }
+    return std::nullopt;
+}
+
+std::vector<AltName> ParseAltNameList(std::string_view list, std::string_view settingName) {
+    std::vector<AltName> names;
+    if (TrimBlanks(list).empty()) {
+        return names;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const auto comma = list.find(',', start);
+        const auto entry =
+            TrimBlanks(list.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (entry.empty()) {
+            Fail(std::string(settingName) + " has an empty entry; separate names with single commas.");
+        }
+        auto name = AltNameOf(entry);
+        if (!name) {
+            Fail(std::string(settingName) + ": " + Quoted(std::string(entry)) +
+                 " is neither a DNS name (letters, digits, hyphens and dots, optionally starting with \"*.\")"
+                 " nor an IPv4 or IPv6 address.");
+        }
+        names.push_back(std::move(*name));
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    return names;
+}
+
+}  // namespace certmgr

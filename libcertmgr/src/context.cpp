@@ -1,0 +1,23 @@
+#include "context.h"
+
+#include "errors.h"
+
+namespace certmgr {
+
+CryptoContext::CryptoContext() : m_libctx(OSSL_LIB_CTX_new()) {
+    if (!m_libctx) {
+        m_startError = "OpenSSL could not set up its library context: " + PlainReason(TakeOsslError()) + ".";
+        return;
+    }
+    m_default.reset(OSSL_PROVIDER_load(m_libctx.get(), "default"));
+    if (!m_default) {
+        m_startError = "OpenSSL's default provider could not be loaded: " + PlainReason(TakeOsslError()) + ".";
+        return;
+    }
+    m_legacy.reset(OSSL_PROVIDER_load(m_libctx.get(), "legacy"));
+    if (!m_legacy) {
+        TakeOsslError();  // only the files that need it will fail, and they say why
+    }
+}
+
+}  // namespace certmgr

@@ -1,0 +1,180 @@
+#include "fileio.h"
+
+#include "errors.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+
+namespace certmgr {
+
+namespace {
+
+std::string Reason(int error, const std::string& folder) {
+    switch (error) {
+        case ENOENT:
+            return "the folder " + Quoted(folder) + " does not exist";
+        case ENOTDIR:
+            return "a part of the path is not a folder";
+        case EACCES:
+        case EPERM:
+            return "permission denied";
+        case EISDIR:
+            return "it is a folder, not a file";
+        case ENOSPC:
+        case EDQUOT:
+            return "no space left on the device";
+        case EFBIG:
+            return "the file would exceed the largest file size allowed";
+        case EROFS:
+            return "the file system is read-only";
+        case ENAMETOOLONG:
+            return "the file name is too long";
+        default:
+            return std::generic_category().message(error);
+    }
+}
+
+[[noreturn]] void FailWrite(const std::string& path, int error, const std::string& folder) {
+    Fail("Cannot write " + Quoted(path) + ": " + Reason(error, folder) + ".");
+}
+
+// Owns the temporary file until it has been renamed into place.
+class TempFile {
+public:
+    TempFile(std::string name, int fd) : m_name(std::move(name)), m_fd(fd) {}
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        if (!m_committed) {
+            ::unlink(m_name.c_str());
+        }
+    }
+    int Fd() const { return m_fd; }
+    const std::string& Name() const { return m_name; }
+    int Close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd);
+    }
+    void Commit() { m_committed = true; }
+
+private:
+    std::string m_name;
+    int m_fd;
+    bool m_committed = false;
+};
+
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);  // makes the rename itself durable; the file is already complete either way
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path, std::string_view role, std::size_t limit) {
+    const std::string what = "the " + std::string(role) + " " + Quoted(path);
+    if (path.empty()) {
+        Fail("No " + std::string(role) + " was given.");
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT) {
+            Fail("The " + std::string(role) + " " + Quoted(path) + " does not exist.");
+        }
+        Fail("Cannot read " + what + ": " + Reason(error, path) + ".");
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        Fail("Cannot read " + what + ": " + Reason(errno, path) + ".");
+    }
+    if (S_ISDIR(info.st_mode)) {
+        Fail("Cannot read " + what + ": it is a folder, not a file.");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        Fail("Cannot read " + what + ": it is not a regular file.");
+    }
+    std::string content;
+    char buffer[16384];
+    while (true) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            Fail("Cannot read " + what + ": " + Reason(errno, path) + ".");
+        }
+        if (got == 0) {
+            break;
+        }
+        content.append(buffer, static_cast<std::size_t>(got));
+        if (content.size() > limit) {
+            Fail("Cannot read " + what + ": it is too large to be a PKCS #12 file.");
+        }
+    }
+    return content;
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view data) {
+    if (path.empty()) {
+        Fail("No output file was given.");
+    }
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    struct stat info {};
+    if (base.empty() || base == "." || base == ".." || (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
+        FailWrite(path, EISDIR, folder);
+    }
+
+    // A short, hidden name beside the target, so the rename stays within one file system.
+    std::string pattern = folder + "/." + base.substr(0, 64) + ".XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        FailWrite(path, errno, folder);
+    }
+    TempFile temp(pattern, fd);
+    // mkostemp asks for 0600, but the umask could narrow it; the key is not written yet.
+    if (::fchmod(temp.Fd(), S_IRUSR | S_IWUSR) != 0) {
+        FailWrite(path, errno, folder);
+    }
+    std::size_t written = 0;
+    while (written < data.size()) {
+        const ssize_t done = ::write(temp.Fd(), data.data() + written, data.size() - written);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done < 0) {
+            FailWrite(path, errno, folder);
+        }
+        written += static_cast<std::size_t>(done);
+    }
+    if (::fsync(temp.Fd()) != 0) {
+        FailWrite(path, errno, folder);
+    }
+    if (temp.Close() != 0) {
+        FailWrite(path, errno, folder);
+    }
+    if (::rename(temp.Name().c_str(), path.c_str()) != 0) {
+        FailWrite(path, errno, folder);
+    }
+    temp.Commit();
+    SyncFolder(folder);
+}
+
+}  // namespace certmgr

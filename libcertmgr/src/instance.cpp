@@ -1,0 +1,79 @@
+#include "instance.h"
+
+#include "certificate.h"
+#include "errors.h"
+#include "fileio.h"
+#include "keygen.h"
+#include "pkcs12.h"
+#include "subject.h"
+
+namespace certmgr {
+
+namespace {
+
+// Far above any real .pfx; stops a wrong path from reading a disk image into memory.
+constexpr std::size_t kLargestSigningFile = 16 * 1024 * 1024;
+
+}  // namespace
+
+Instance::Instance(CertMgrEventSink sink, void* context) : m_sink(sink), m_context(context) {}
+
+Instance::~Instance() { m_magic = 0; }
+
+const CryptoContext& Instance::Crypto() const {
+    if (!m_crypto.Ready()) {
+        Fail(m_crypto.StartError());
+    }
+    return m_crypto;
+}
+
+void Instance::ApplySetting(const char* text) { certmgr::ApplySetting(m_settings, text); }
+
+void Instance::Make(const char* subjectText, std::uint32_t serial, bool issued) {
+    // A failed attempt leaves nothing behind that a later export could write by mistake.
+    m_current.reset();
+    m_currentName.clear();
+    const CryptoContext& crypto = Crypto();
+    if (issued && !m_signer) {
+        Fail("No signing certificate is loaded: load one before issuing a certificate.");
+    }
+    const Subject subject = ParseSubject(subjectText);
+    CheckSerialAndValidity(serial, m_settings);
+    EvpPkeyPtr key = GenerateRsaKey(crypto.Get(), m_settings.keyBits, KeygenRacers());
+    X509Ptr cert = BuildCertificate(crypto.Get(), subject, serial, m_settings, key.get(), issued ? &*m_signer : nullptr);
+    X509StackPtr chain = issued ? ChainFrom(*m_signer) : ShareCertificates(nullptr);
+    m_currentName = subject.friendlyName;
+    m_current = Identity{std::move(cert), std::move(key), std::move(chain)};
+}
+
+void Instance::Discard() {
+    m_current.reset();
+    m_currentName.clear();
+}
+
+void Instance::Export(const char* path, const char* password) {
+    if (!m_current) {
+        Fail("There is no certificate to export: create one first.");
+    }
+    const std::string der = EncodePkcs12(Crypto().Get(), m_settings.pfxFormat, password, m_currentName, *m_current);
+    WriteFileAtomically(path, der);
+}
+
+void Instance::LoadSigner(const char* path, const char* password) {
+    const CryptoContext& crypto = Crypto();
+    const std::string der = ReadWholeFile(path, "signing certificate file", kLargestSigningFile);
+    Identity signer = DecodePkcs12(crypto, der, path, password);
+    CheckCanSign(signer.cert.get());
+    m_signer = std::move(signer);
+}
+
+void Instance::SetError(const char* text) noexcept {
+    try {
+        m_error = text;
+        m_errorFallback = nullptr;
+    } catch (...) {
+        m_errorFallback = "Out of memory.";  // copying the text is all that can fail here
+    }
+}
+
+}  // namespace certmgr

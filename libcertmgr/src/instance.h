@@ -1,0 +1,55 @@
+// One component instance: its OpenSSL context, its settings, the signing certificate loaded, the
+// certificate made last, and the text of the last failure.
+#pragma once
+
+#include "context.h"
+#include "identity.h"
+#include "settings.h"
+
+#include <certmgr.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace certmgr {
+
+class Instance {
+public:
+    Instance(CertMgrEventSink sink, void* context);
+    ~Instance();
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+
+    // Tells an instance from a stray pointer handed to the C functions, as far as that can be told.
+    bool IsInstance() const { return m_magic == kMagic; }
+
+    void ApplySetting(const char* text);
+    void Make(const char* subject, std::uint32_t serial, bool issued);
+    void Discard();
+    void Export(const char* path, const char* password);
+    void LoadSigner(const char* path, const char* password);
+
+    void SetError(const char* text) noexcept;
+    // Valid until the next call on the instance; a success leaves it as it was.
+    const char* ErrorText() const noexcept { return m_errorFallback != nullptr ? m_errorFallback : m_error.c_str(); }
+
+private:
+    static constexpr std::uint64_t kMagic = 0x43657274'4D677231ULL;
+
+    const CryptoContext& Crypto() const;
+
+    std::uint64_t m_magic = kMagic;
+    // Kept for the events a later version may raise; none is raised yet.
+    CertMgrEventSink m_sink;
+    void* m_context;
+    CryptoContext m_crypto;
+    Settings m_settings;
+    std::optional<Identity> m_signer;
+    std::optional<Identity> m_current;
+    std::string m_currentName;  // the friendly name the current certificate is exported with
+    std::string m_error;
+    const char* m_errorFallback = nullptr;
+};
+
+}  // namespace certmgr

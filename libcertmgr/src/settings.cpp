@@ -1,0 +1,99 @@
+#include "settings.h"
+
+#include "errors.h"
+#include "textutil.h"
+
+#include <string>
+
+namespace certmgr {
+
+namespace {
+
+// 9999-12-31T23:59:59Z: GeneralizedTime has four digits for the year.
+constexpr long long kLastSecond = 253402300799LL;
+
+using Apply = void (*)(Settings&, std::string_view name, std::string_view value);
+
+void ApplyValidity(Settings& settings, std::string_view name, std::string_view value) {
+    const auto days = ParseUnsigned(value, 4294967295ULL);
+    if (!days || *days == 0) {
+        Fail(std::string(name) + " must be a whole number of days, 1 or more, not " +
+             Quoted(std::string(value)) + ".");
+    }
+    const auto validDays = static_cast<std::uint32_t>(*days);
+    if (!EndsInTime(std::time(nullptr), validDays)) {
+        Fail(std::string(name) + " of " + std::string(value) +
+             " days would end the certificate after 9999-12-31, the last date a certificate can hold.");
+    }
+    settings.validityDays = validDays;
+}
+
+void ApplyKeyLength(Settings& settings, std::string_view name, std::string_view value) {
+    const auto bits = ParseUnsigned(value, 8192);
+    if (!bits || *bits < 512) {
+        Fail(std::string(name) + " must be an RSA key length from 512 to 8192 bits, not " +
+             Quoted(std::string(value)) + ".");
+    }
+    settings.keyBits = static_cast<int>(*bits);
+}
+
+void ApplyPfxEncryption(Settings& settings, std::string_view name, std::string_view value) {
+    if (value == "AES256") {
+        settings.pfxFormat = PfxFormat::Aes256;
+    } else if (value == "3DES") {
+        settings.pfxFormat = PfxFormat::TripleDes;
+    } else {
+        Fail(std::string(name) + " must be AES256 or 3DES, not " + Quoted(std::string(value)) + ".");
+    }
+}
+
+void ApplyAltNames(Settings& settings, std::string_view name, std::string_view value) {
+    if (TrimBlanks(value).empty()) {
+        settings.altNames.reset();
+    } else {
+        settings.altNames = ParseAltNameList(value, name);
+    }
+}
+
+struct Row {
+    std::string_view name;
+    Apply apply;
+};
+
+constexpr Row kSettings[] = {
+    {"CertValidityTime", ApplyValidity},
+    {"CertKeyLength", ApplyKeyLength},
+    {"PfxEncryption", ApplyPfxEncryption},
+    {"CertSubjectAltNames", ApplyAltNames},
+};
+
+}  // namespace
+
+bool EndsInTime(std::time_t now, std::uint32_t days) {
+    return static_cast<long long>(now) + static_cast<long long>(days) * 86400LL <= kLastSecond;
+}
+
+void ApplySetting(Settings& settings, std::string_view text) {
+    const auto equals = text.find('=');
+    if (equals == std::string_view::npos) {
+        Fail("The setting " + Quoted(std::string(text)) + " is not of the form name=value.");
+    }
+    const auto name = text.substr(0, equals);
+    for (const Row& row : kSettings) {
+        if (row.name == name) {
+            // Work on a copy, so that a refused value leaves the earlier one in place.
+            Settings updated = settings;
+            row.apply(updated, name, text.substr(equals + 1));
+            settings = std::move(updated);
+            return;
+        }
+    }
+    std::string known;
+    for (const Row& row : kSettings) {
+        known += known.empty() ? "" : ", ";
+        known += row.name;
+    }
+    Fail("The setting " + Quoted(std::string(name)) + " is unknown; known settings are " + known + ".");
+}
+
+}  // namespace certmgr

@@ -1,0 +1,144 @@
+#include "subject.h"
+
+#include "errors.h"
+#include "textutil.h"
+
+#include <openssl/asn1.h>
+#include <openssl/objects.h>
+
+#include <vector>
+
+namespace certmgr {
+
+namespace {
+
+struct Attribute {
+    int nid;
+    std::string shortName;
+    std::string value;
+};
+
+// The labels of the form, so that a message points at the field to correct.
+std::string LabelOf(const Attribute& attribute) {
+    switch (attribute.nid) {
+        case NID_countryName:
+            return "Country (C)";
+        case NID_stateOrProvinceName:
+            return "State (ST)";
+        case NID_localityName:
+            return "City (L)";
+        case NID_organizationName:
+            return "Organization (O)";
+        case NID_organizationalUnitName:
+            return "Organizational Unit (OU)";
+        case NID_commonName:
+            return "Common Name (CN)";
+        default:
+            return "The subject attribute " + attribute.shortName;
+    }
+}
+
+std::vector<Attribute> SplitAttributes(std::string_view text) {
+    std::vector<Attribute> attributes;
+    std::size_t start = 0;
+    while (true) {
+        const auto comma = text.find(',', start);
+        const auto segment =
+            text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        const auto equals = segment.find('=');
+        const int nid = equals == std::string_view::npos || equals == 0
+                            ? NID_undef
+                            : OBJ_sn2nid(std::string(segment.substr(0, equals)).c_str());
+        if (nid != NID_undef) {
+            attributes.push_back({nid, std::string(segment.substr(0, equals)), std::string(segment.substr(equals + 1))});
+        } else if (!attributes.empty()) {
+            attributes.back().value += ',';
+            attributes.back().value += segment;
+        } else if (!TrimBlanks(segment).empty()) {
+            Fail("The subject " + Quoted(std::string(text)) +
+                 " does not start with an attribute such as C=, O= or CN=.");
+        }
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    return attributes;
+}
+
+bool IsTwoLetterCode(std::string_view value) {
+    auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    return value.size() == 2 && letter(value[0]) && letter(value[1]);
+}
+
+// The ASN.1 string type of a value: PrintableString for the country, UTF8String wherever the
+// attribute allows it, and otherwise the attribute's own type, chosen by OpenSSL's table.
+void AddEntry(X509_NAME* name, const Attribute& attribute, const std::string& label) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(attribute.value.data());
+    const int size = static_cast<int>(attribute.value.size());
+    const ASN1_STRING_TABLE* table = ASN1_STRING_TABLE_get(attribute.nid);
+    int type = MBSTRING_UTF8;
+    if (attribute.nid == NID_countryName) {
+        type = V_ASN1_PRINTABLESTRING;
+    } else if (table == nullptr || (table->mask & B_ASN1_UTF8STRING) != 0) {
+        type = V_ASN1_UTF8STRING;
+    }
+    if (X509_NAME_add_entry_by_NID(name, attribute.nid, type, bytes, size, -1, 0) != 1) {
+        const OsslError error = TakeOsslError();
+        if (error.reason == OsslReason::OutOfMemory) {
+            Fail("The subject could not be built: " + PlainReason(error) + ".");
+        }
+        Fail(label + " cannot hold " + Quoted(attribute.value) + " (" + error.detail + ").");
+    }
+}
+
+void CheckValue(const Attribute& attribute, const std::string& label) {
+    const auto length = Utf8Length(attribute.value);
+    if (!length) {
+        Fail(label + " is not valid UTF-8 text.");
+    }
+    if (attribute.nid == NID_countryName) {
+        if (!IsTwoLetterCode(attribute.value)) {
+            Fail(label + " must be a two-letter code, for example US.");
+        }
+        return;
+    }
+    const ASN1_STRING_TABLE* table = ASN1_STRING_TABLE_get(attribute.nid);
+    if (table != nullptr && table->maxsize > 0 && *length > static_cast<std::size_t>(table->maxsize)) {
+        Fail(label + " may hold at most " + std::to_string(table->maxsize) + " characters; it holds " +
+             std::to_string(*length) + ".");
+    }
+}
+
+}  // namespace
+
+Subject ParseSubject(std::string_view text) {
+    Subject subject;
+    subject.name.reset(X509_NAME_new());
+    if (!subject.name) {
+        FailOssl("The subject could not be built");
+    }
+    for (Attribute& attribute : SplitAttributes(text)) {
+        attribute.value = std::string(TrimBlanks(attribute.value));
+        if (attribute.value.empty()) {
+            continue;
+        }
+        const std::string label = LabelOf(attribute);
+        CheckValue(attribute, label);
+        AddEntry(subject.name.get(), attribute, label);
+        if (attribute.nid == NID_commonName) {
+            subject.commonName = attribute.value;
+        }
+        subject.friendlyName += subject.friendlyName.empty() ? "" : ", ";
+        subject.friendlyName += attribute.shortName + "=" + attribute.value;
+    }
+    if (X509_NAME_entry_count(subject.name.get()) == 0) {
+        Fail("The subject is empty: fill in at least one field, for example Common Name (CN).");
+    }
+    if (!subject.commonName.empty()) {
+        subject.friendlyName = subject.commonName;
+    }
+    return subject;
+}
+
+}  // namespace certmgr

@@ -1,0 +1,18 @@
+// Small text helpers shared by the parsers.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace certmgr {
+
+std::string_view TrimBlanks(std::string_view text);
+
+// The number of characters in a UTF-8 text, or nothing when the text is not valid UTF-8.
+std::optional<std::size_t> Utf8Length(std::string_view text);
+
+// An unsigned decimal number of digits only, or nothing when it is not one or exceeds the limit.
+std::optional<unsigned long long> ParseUnsigned(std::string_view text, unsigned long long limit);
+
+}  // namespace certmgr
