@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #ifndef OMBREL_VERSION
 #error "OMBREL_VERSION must be defined by the build"
@@ -28,17 +30,15 @@ bool Exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
-// The generation procedure does not look at the results of settings, so a name the library
-// refuses would quietly give a certificate without it. Offering each extra to a scratch
-// instance first turns that into an error before anything is made.
-bool ExtrasAccepted(const std::vector<std::string>& settings, std::string& error) {
-    if (settings.empty()) {
-        return true;
-    }
+// The generation procedure does not look at the results of settings, so a value the library
+// refuses would quietly give a certificate without it: a validity the library cannot use, or
+// a name that is none. Offering them to a scratch instance first makes that a usage error.
+// Each setting comes with the option that asked for it, to name in the error.
+bool SettingsAccepted(const std::vector<std::pair<std::string, std::string>>& settings, std::string& error) {
     CCertMgr probe;
-    for (const std::string& setting : settings) {
+    for (const auto& [option, setting] : settings) {
         if (probe.ApplySetting(setting) != 0) {
-            error = "the setting '" + setting + "' was refused: " + probe.GetLastErrorText();
+            error = option + ": " + probe.GetLastErrorText();
             return false;
         }
     }
@@ -99,8 +99,13 @@ int main(int argc, char* argv[]) {
     }
 
     const std::vector<std::string> extras = ExtraSettings(options);
+    std::vector<std::pair<std::string, std::string>> checked = {
+        {"--days", "CertValidityTime=" + std::to_string(ParseUnsigned(options.texts[IDC_VALID_DAYS]))}};
+    for (const std::string& extra : extras) {
+        checked.emplace_back(extra.starts_with("PfxEncryption=") ? "--legacy-pfx" : "--san", extra);
+    }
     std::string error;
-    if (!ExtrasAccepted(extras, error)) {
+    if (!SettingsAccepted(checked, error)) {
         return UsageError(error);
     }
 

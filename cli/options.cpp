@@ -216,6 +216,6 @@ Without a password option, ombrel-cli asks for the password when standard input 
 terminal, and uses an empty password otherwise.
 
 Exit status: 0 when the certificate was written, 1 when making or writing it failed,
-2 for a usage error (including a password that could not be read).
+2 for a usage error (including a refused value and a password that could not be read).
 )";
 }
