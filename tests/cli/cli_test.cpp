@@ -198,3 +198,71 @@ TEST_F(CliTest, OptionsReachTheirFields) {
 }
 
 }  // namespace
+
+namespace {
+
+// A certificate issued by one that ombrel-cli made: the chain verifies, and a wrong
+// signing password fails without showing the password.
+TEST_F(CliTest, IssuesWithSigningCertificate) {
+    dir.Write("ca.pass", "ca-secret\n");
+    ASSERT_EQ(Cli({"--common-name", "Test CA", "--org", "Acme", "--key-length", "1024", "--password-file",
+                   "ca.pass", "--out", "ca.pfx"})
+                  .status,
+              0);
+
+    const Outcome issued = Cli({"--common-name", "leaf.example.test", "--key-length", "512", "--serial", "7",
+                                "--signer", "ca.pfx", "--signer-password-file", "ca.pass", "--password", "leaf",
+                                "--out", "leaf.pfx"});
+    ASSERT_EQ(issued.status, 0) << issued.err;
+    EXPECT_EQ(issued.out, kSuccess);
+    ASSERT_TRUE(ExtractCertificate("ca.pfx", "ca-secret", "ca.pem"));
+    ASSERT_TRUE(ExtractCertificate("leaf.pfx", "leaf", "leaf.pem"));
+    EXPECT_EQ(X509("leaf.pem", {"-issuer", "-nameopt", "RFC2253"}), "issuer=CN=Test CA,O=Acme\n");
+    // Level 0 lets the small test keys through; the signature and the chain are still checked.
+    const Outcome verified = Openssl({"verify", "-auth_level", "0", "-CAfile", "ca.pem", "leaf.pem"});
+    EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+
+    const std::string wrong = "not-the-ca-password";
+    const Outcome refused = Cli({"--common-name", "leaf2.example.test", "--key-length", "512", "--signer", "ca.pfx",
+                                 "--signer-password", wrong, "--password", "leaf", "--out", "leaf2.pfx"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_TRUE(refused.err.ends_with(" (Wrong Password?)\n")) << refused.err;
+    EXPECT_EQ(refused.err.find(wrong), std::string::npos) << refused.err;
+    EXPECT_FALSE(dir.Has("leaf2.pfx"));
+}
+
+// The two extras the form does not have, read back by openssl.
+TEST_F(CliTest, LegacyPfxSwitchesTheEncryption) {
+    struct Row {
+        std::vector<std::string> extra;
+        const char* present;
+        const char* absent;
+    };
+    for (const Row& row : {Row{{}, "AES-256-CBC", "TripleDES"}, Row{{"--legacy-pfx"}, "TripleDES", "AES"}}) {
+        std::vector<std::string> args = {"--common-name", "pfx.example.test", "--key-length", "512", "--force",
+                                         "--password", "pw", "--out", "enc.pfx"};
+        args.insert(args.end(), row.extra.begin(), row.extra.end());
+        ASSERT_EQ(Cli(args).status, 0);
+        const Outcome info = Openssl({"pkcs12", "-in", "enc.pfx", "-info", "-noout", "-passin", "pass:pw"});
+        ASSERT_EQ(info.status, 0) << info.err;
+        const std::string text = info.out + info.err;  // openssl writes the details to standard error
+        EXPECT_NE(text.find(row.present), std::string::npos) << text;
+        EXPECT_EQ(text.find(row.absent), std::string::npos) << text;
+    }
+}
+
+TEST_F(CliTest, SanReplacesTheAutomaticName) {
+    ASSERT_EQ(Cli({"--common-name", "cn.example.test", "--key-length", "512", "--san", "www.example.test", "--san",
+                   "192.0.2.7", "--san", "2001:db8::1", "--password", "pw", "--out", "san.pfx"})
+                  .status,
+              0);
+    ASSERT_TRUE(ExtractCertificate("san.pfx", "pw", "san.pem"));
+    const std::string ext = X509("san.pem", {"-ext", "subjectAltName"});
+    EXPECT_NE(ext.find("DNS:www.example.test, IP Address:192.0.2.7, IP Address:2001:DB8:0:0:0:0:0:1\n"),
+              std::string::npos)
+        << ext;
+    EXPECT_EQ(ext.find("cn.example.test"), std::string::npos) << ext;
+}
+
+}  // namespace
