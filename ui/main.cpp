@@ -1,0 +1,7 @@
+#include "ui/mainapp.h"
+
+int main(int argc, char* argv[]) {
+    CMainApp app(argc, argv);
+    app.InitInstance();
+    return 0;
+}
