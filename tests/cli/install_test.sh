@@ -43,11 +43,15 @@ warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
 
 version=$(env -u LD_LIBRARY_PATH "$prefix/bin/ombrel-cli" --version) || fail "installed ombrel-cli does not run"
 [ "$version" = "Ombrel 2.1" ] || fail "installed ombrel-cli --version says '$version'"
-lib=$(realpath -m "$(env -u LD_LIBRARY_PATH ldd "$prefix/bin/ombrel-cli" | awk '/libcertmgr/ {print $3}')")
-case "$lib" in
-  "$prefix/$libdir/"*) ;;
-  *) fail "installed ombrel-cli loads libcertmgr from '$lib', not from the installed tree" ;;
-esac
+programs=(ombrel-cli)
+[ "$desktop" = 1 ] && programs+=(ombrel)
+for program in "${programs[@]}"; do
+  lib=$(realpath -m "$(env -u LD_LIBRARY_PATH ldd "$prefix/bin/$program" | awk '/libcertmgr/ {print $3}')")
+  case "$lib" in
+    "$prefix/$libdir/"*) ;;
+    *) fail "installed $program loads libcertmgr from '$lib', not from the installed tree" ;;
+  esac
+done
 
 [ "$failures" -eq 0 ] || exit 1
 echo "install tree complete and valid"
