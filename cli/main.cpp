@@ -52,10 +52,12 @@ std::optional<std::string> ResolvePassword(const PasswordSource& source, const s
     if (source.text) {
         return source.text;
     }
-    if (source.file) {
+    // "-" on a terminal means the user types it, so it gets the prompt without echo.
+    const bool typed = StdinIsTerminal() && (!source.file || *source.file == "-");
+    if (source.file && !typed) {
         return ReadPasswordFile(*source.file, error);
     }
-    if (!StdinIsTerminal()) {
+    if (!typed) {
         return std::string();
     }
     auto first = PromptPassword(prompt, error);
