@@ -72,10 +72,14 @@ bool IsFormNumber(std::string_view text) {
 
 // Positions in the key-length list, as the form numbers them.
 std::optional<std::int32_t> KeyLengthPosition(std::string_view bits) {
-    if (bits == "512") return 0;
-    if (bits == "1024") return 1;
-    if (bits == "2048") return 2;
-    if (bits == "4096") return 3;
+    if (bits == "512")
+        return 0;
+    if (bits == "1024")
+        return 1;
+    if (bits == "2048")
+        return 2;
+    if (bits == "4096")
+        return 3;
     return std::nullopt;
 }
 
@@ -101,14 +105,30 @@ ParseResult ParseCommandLine(int argc, char* argv[]) {
         const std::string value = optarg ? optarg : "";
         index = -1;
         switch (id) {
-            case kCountry: o.texts[IDC_COUNTRY] = value; break;
-            case kState: o.texts[IDC_STATE] = value; break;
-            case kCity: o.texts[IDC_CITY] = value; break;
-            case kOrg: o.texts[IDC_ORGANIZATION] = value; break;
-            case kOrgUnit: o.texts[IDC_ORGANIZATIONAL_UNIT] = value; break;
-            case kCommonName: o.texts[IDC_COMMON_NAME] = value; break;
-            case kOut: o.texts[IDC_OUTPUT_FILE] = value; break;
-            case kSigner: o.texts[IDC_SIGNING_FILE] = value; break;
+            case kCountry:
+                o.texts[IDC_COUNTRY] = value;
+                break;
+            case kState:
+                o.texts[IDC_STATE] = value;
+                break;
+            case kCity:
+                o.texts[IDC_CITY] = value;
+                break;
+            case kOrg:
+                o.texts[IDC_ORGANIZATION] = value;
+                break;
+            case kOrgUnit:
+                o.texts[IDC_ORGANIZATIONAL_UNIT] = value;
+                break;
+            case kCommonName:
+                o.texts[IDC_COMMON_NAME] = value;
+                break;
+            case kOut:
+                o.texts[IDC_OUTPUT_FILE] = value;
+                break;
+            case kSigner:
+                o.texts[IDC_SIGNING_FILE] = value;
+                break;
             case kDays:
             case kSerial:
                 if (!IsFormNumber(value)) {
@@ -123,11 +143,21 @@ ParseResult ParseCommandLine(int argc, char* argv[]) {
                     return fail("--key-length takes 512, 1024, 2048 or 4096, not '" + value + "'");
                 }
                 break;
-            case kPassword: o.password.text = value; break;
-            case kPasswordFile: o.password.file = value; break;
-            case kSignerPassword: o.signerPassword.text = value; break;
-            case kSignerPasswordFile: o.signerPassword.file = value; break;
-            case kLegacyPfx: o.legacyPfx = true; break;
+            case kPassword:
+                o.password.text = value;
+                break;
+            case kPasswordFile:
+                o.password.file = value;
+                break;
+            case kSignerPassword:
+                o.signerPassword.text = value;
+                break;
+            case kSignerPasswordFile:
+                o.signerPassword.file = value;
+                break;
+            case kLegacyPfx:
+                o.legacyPfx = true;
+                break;
             case kSan:
                 // The names travel to the library as one comma-separated list.
                 if (value.empty() || value.find(',') != std::string::npos) {
@@ -135,9 +165,15 @@ ParseResult ParseCommandLine(int argc, char* argv[]) {
                 }
                 o.subjectAltNames.push_back(value);
                 break;
-            case kForce: o.force = true; break;
-            case kHelp: o.help = true; break;
-            case kVersion: o.version = true; break;
+            case kForce:
+                o.force = true;
+                break;
+            case kHelp:
+                o.help = true;
+                break;
+            case kVersion:
+                o.version = true;
+                break;
             case ':':
                 return fail(std::string("option '") + argv[optind - 1] + "' needs a value");
             default:

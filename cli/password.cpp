@@ -42,7 +42,9 @@ LineResult ReadLine(int fd, std::string& line) {
 }
 
 // A zero byte would silently end the password at the C interface.
-bool HoldsZeroByte(const std::string& text) { return text.find('\0') != std::string::npos; }
+bool HoldsZeroByte(const std::string& text) {
+    return text.find('\0') != std::string::npos;
+}
 
 // The terminal's settings while echo is off, so that an interrupt can put them back.
 termios g_savedTerminal;
@@ -84,7 +86,9 @@ std::optional<std::string> ReadPasswordFile(const std::string& path, std::string
     return line;
 }
 
-bool StdinIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+bool StdinIsTerminal() {
+    return isatty(STDIN_FILENO) == 1;
+}
 
 std::optional<std::string> PromptPassword(const std::string& prompt, std::string& error) {
     termios terminal;

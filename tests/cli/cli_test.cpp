@@ -20,14 +20,16 @@ class CliTest : public ::testing::Test {
 protected:
     ScratchDir dir;
 
-    Outcome Cli(const std::vector<std::string>& args, const std::optional<std::string>& input = std::nullopt) {
+    Outcome Cli(const std::vector<std::string>& args,
+                const std::optional<std::string>& input = std::nullopt) {
         return RunProgram(kCli, args, dir, input);
     }
     Outcome Openssl(const std::vector<std::string>& args) { return RunProgram(kOpenssl, args, dir); }
 
     // Extracts the file's own certificate to name.pem; false when the password does not open it.
     bool ExtractCertificate(const std::string& pfx, const std::string& password, const std::string& pem) {
-        return Openssl({"pkcs12", "-in", pfx, "-passin", "pass:" + password, "-nokeys", "-clcerts", "-out", pem})
+        return Openssl(
+                   {"pkcs12", "-in", pfx, "-passin", "pass:" + password, "-nokeys", "-clcerts", "-out", pem})
                    .status == 0;
     }
     std::string X509(const std::string& pem, std::vector<std::string> args) {
@@ -44,14 +46,16 @@ struct Case {
     std::vector<std::string> args;
     std::optional<std::string> input;  // standard input; /dev/null without
     int status;
-    std::string out;     // the whole of standard output
-    std::string errHas;  // a part of standard error; empty: standard error stays empty
+    std::string out;                       // the whole of standard output
+    std::string errHas;                    // a part of standard error; empty: standard error stays empty
     std::optional<std::string> opensWith;  // out.pfx is written and this password opens it
     bool outExists = false;                // out.pfx holds other data before the run
 };
 
 // Test names show the row's name rather than its bytes.
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CliTableTest : public CliTest, public ::testing::WithParamInterface<Case> {};
 
@@ -61,6 +65,8 @@ std::vector<std::string> Make(std::vector<std::string> args) {
     return args;
 }
 
+// One row per line where it fits, so that the table reads as one.
+// clang-format off
 const Case kCases[] = {
     // Passwords: each source, and what reaches the file.
     {"PasswordOnCommandLine", Make({"--password", "pw", "--out", "out.pfx"}), {}, 0, kSuccess, "", "pw"},
@@ -126,6 +132,7 @@ const Case kCases[] = {
 
     {"Version", {"--version"}, {}, 0, "Ombrel 2.1\n", "", {}},
 };
+// clang-format on
 
 TEST_P(CliTableTest, Outcome) {
     const Case& c = GetParam();
@@ -157,8 +164,8 @@ TEST_P(CliTableTest, Outcome) {
         EXPECT_FALSE(dir.Has("out.pfx"));
     }
     // No run leaves a temporary file behind, written or not.
-    const std::set<std::string> known = {"pw.txt", "crlf.txt", "empty.txt", "zero.txt", "out.pfx",
-                                         "out.pem", ".stdin",  ".stdout",   ".stderr"};
+    const std::set<std::string> known = {"pw.txt",  "crlf.txt", "empty.txt", "zero.txt", "out.pfx",
+                                         "out.pem", ".stdin",   ".stdout",   ".stderr"};
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         EXPECT_TRUE(known.contains(entry.path().filename().string())) << entry.path();
     }
@@ -171,10 +178,26 @@ TEST_F(CliTest, HelpNamesEveryOption) {
     const Outcome outcome = Cli({"--help"});
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.out.rfind("Usage: ombrel-cli", 0), 0u) << outcome.out;
-    for (const char* option :
-         {"--country", "--state", "--city", "--org", "--org-unit", "--common-name", "--key-length", "--days",
-          "--serial", "--out", "--signer", "--password", "--password-file", "--signer-password",
-          "--signer-password-file", "--legacy-pfx", "--san", "--force", "--help", "--version"}) {
+    for (const char* option : {"--country",
+                               "--state",
+                               "--city",
+                               "--org",
+                               "--org-unit",
+                               "--common-name",
+                               "--key-length",
+                               "--days",
+                               "--serial",
+                               "--out",
+                               "--signer",
+                               "--password",
+                               "--password-file",
+                               "--signer-password",
+                               "--signer-password-file",
+                               "--legacy-pfx",
+                               "--san",
+                               "--force",
+                               "--help",
+                               "--version"}) {
         EXPECT_NE(outcome.out.find(std::string(option) + " "), std::string::npos) << option;
     }
 }
@@ -182,9 +205,10 @@ TEST_F(CliTest, HelpNamesEveryOption) {
 // Each option lands in its own field: distinct values catch two fields swapped.
 TEST_F(CliTest, OptionsReachTheirFields) {
     const Outcome outcome =
-        Cli({"--country", "DE", "--state", "Bavaria", "--city", "M\xC3\xBCnchen", "--org", "Acme GmbH",
-             "--org-unit", "Build", "--common-name", "build.example.test", "--key-length", "1024", "--days", "2",
-             "--serial", "4294967295", "--password", "pw", "--out", "fields.pfx"});
+        Cli({"--country",    "DE",        "--state",    "Bavaria",   "--city",        "M\xC3\xBCnchen",
+             "--org",        "Acme GmbH", "--org-unit", "Build",     "--common-name", "build.example.test",
+             "--key-length", "1024",      "--days",     "2",         "--serial",      "4294967295",
+             "--password",   "pw",        "--out",      "fields.pfx"});
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     ASSERT_TRUE(ExtractCertificate("fields.pfx", "pw", "fields.pem"));
 
@@ -210,9 +234,9 @@ TEST_F(CliTest, IssuesWithSigningCertificate) {
                   .status,
               0);
 
-    const Outcome issued = Cli({"--common-name", "leaf.example.test", "--key-length", "512", "--serial", "7",
-                                "--signer", "ca.pfx", "--signer-password-file", "ca.pass", "--password", "leaf",
-                                "--out", "leaf.pfx"});
+    const Outcome issued =
+        Cli({"--common-name", "leaf.example.test", "--key-length", "512", "--serial", "7", "--signer",
+             "ca.pfx", "--signer-password-file", "ca.pass", "--password", "leaf", "--out", "leaf.pfx"});
     ASSERT_EQ(issued.status, 0) << issued.err;
     EXPECT_EQ(issued.out, kSuccess);
     ASSERT_TRUE(ExtractCertificate("ca.pfx", "ca-secret", "ca.pem"));
@@ -223,8 +247,9 @@ TEST_F(CliTest, IssuesWithSigningCertificate) {
     EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
 
     const std::string wrong = "not-the-ca-password";
-    const Outcome refused = Cli({"--common-name", "leaf2.example.test", "--key-length", "512", "--signer", "ca.pfx",
-                                 "--signer-password", wrong, "--password", "leaf", "--out", "leaf2.pfx"});
+    const Outcome refused =
+        Cli({"--common-name", "leaf2.example.test", "--key-length", "512", "--signer", "ca.pfx",
+             "--signer-password", wrong, "--password", "leaf", "--out", "leaf2.pfx"});
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");
     EXPECT_TRUE(refused.err.ends_with(" (Wrong Password?)\n")) << refused.err;
@@ -240,8 +265,9 @@ TEST_F(CliTest, LegacyPfxSwitchesTheEncryption) {
         const char* absent;
     };
     for (const Row& row : {Row{{}, "AES-256-CBC", "TripleDES"}, Row{{"--legacy-pfx"}, "TripleDES", "AES"}}) {
-        std::vector<std::string> args = {"--common-name", "pfx.example.test", "--key-length", "512", "--force",
-                                         "--password", "pw", "--out", "enc.pfx"};
+        std::vector<std::string> args = {"--common-name", "pfx.example.test", "--key-length", "512",
+                                         "--force",       "--password",       "pw",           "--out",
+                                         "enc.pfx"};
         args.insert(args.end(), row.extra.begin(), row.extra.end());
         ASSERT_EQ(Cli(args).status, 0);
         const Outcome info = Openssl({"pkcs12", "-in", "enc.pfx", "-info", "-noout", "-passin", "pass:pw"});
@@ -253,8 +279,8 @@ TEST_F(CliTest, LegacyPfxSwitchesTheEncryption) {
 }
 
 TEST_F(CliTest, SanReplacesTheAutomaticName) {
-    ASSERT_EQ(Cli({"--common-name", "cn.example.test", "--key-length", "512", "--san", "www.example.test", "--san",
-                   "192.0.2.7", "--san", "2001:db8::1", "--password", "pw", "--out", "san.pfx"})
+    ASSERT_EQ(Cli({"--common-name", "cn.example.test", "--key-length", "512", "--san", "www.example.test",
+                   "--san", "192.0.2.7", "--san", "2001:db8::1", "--password", "pw", "--out", "san.pfx"})
                   .status,
               0);
     ASSERT_TRUE(ExtractCertificate("san.pfx", "pw", "san.pem"));

@@ -38,7 +38,7 @@ std::string ScratchDir::Read(const std::string& name) const {
 }
 
 Outcome RunProgram(const std::string& program, const std::vector<std::string>& args, const ScratchDir& dir,
-            const std::optional<std::string>& input) {
+                   const std::optional<std::string>& input) {
     // The streams go through files, so a chatty child can never block on a full pipe.
     const std::string in = input ? (dir / ".stdin").string() : "/dev/null";
     const std::string out = (dir / ".stdout").string();

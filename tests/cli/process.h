@@ -32,4 +32,4 @@ private:
 
 // Runs program with args in dir; standard input is the given text, or /dev/null without one.
 Outcome RunProgram(const std::string& program, const std::vector<std::string>& args, const ScratchDir& dir,
-            const std::optional<std::string>& input = std::nullopt);
+                   const std::optional<std::string>& input = std::nullopt);

@@ -101,7 +101,9 @@ public:
         m_seen = m_errText.find(text, m_seen) + text.size();
         return true;
     }
-    void Type(const std::string& keys) { ASSERT_EQ(write(m_master, keys.data(), keys.size()), ssize_t(keys.size())); }
+    void Type(const std::string& keys) {
+        ASSERT_EQ(write(m_master, keys.data(), keys.size()), ssize_t(keys.size()));
+    }
 
     int Wait() {
         int wstatus = 0;
@@ -136,15 +138,17 @@ struct PromptCase {
     std::string opensWith;  // empty: no file is written
 };
 
-void PrintTo(const PromptCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PromptCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PromptTest : public ::testing::TestWithParam<PromptCase> {
 protected:
     ScratchDir dir;
 };
 
-const std::vector<std::string> kBase = {"--common-name", "tty.example.test", "--key-length", "512", "--out",
-                                        "out.pfx"};
+const std::vector<std::string> kBase = {"--common-name", "tty.example.test", "--key-length", "512",
+                                        "--out",         "out.pfx"};
 
 std::vector<std::string> With(std::vector<std::string> more) {
     more.insert(more.begin(), kBase.begin(), kBase.end());
@@ -181,11 +185,12 @@ const PromptCase kPromptCases[] = {
 
 TEST_P(PromptTest, TypedPasswordIsNotEchoed) {
     const PromptCase& c = GetParam();
-    ASSERT_EQ(RunProgram(kCli, {"--common-name", "CA", "--key-length", "512", "--password", "ca-typed", "--out",
-                                "ca.pfx"},
-                         dir)
-                  .status,
-              0);
+    ASSERT_EQ(
+        RunProgram(
+            kCli, {"--common-name", "CA", "--key-length", "512", "--password", "ca-typed", "--out", "ca.pfx"},
+            dir)
+            .status,
+        0);
 
     TerminalRun run(c.args, dir);
     std::string typed;
@@ -201,7 +206,8 @@ TEST_P(PromptTest, TypedPasswordIsNotEchoed) {
     EXPECT_NE(run.ErrText().find(c.errHas), std::string::npos) << run.ErrText();
     for (const auto& [prompt, keys] : c.dialogue) {
         if (keys.size() > 1) {
-            EXPECT_EQ(run.ErrText().find(keys.substr(0, keys.size() - 1)), std::string::npos) << run.ErrText();
+            EXPECT_EQ(run.ErrText().find(keys.substr(0, keys.size() - 1)), std::string::npos)
+                << run.ErrText();
         }
     }
     if (c.opensWith.empty()) {
