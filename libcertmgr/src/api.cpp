@@ -70,8 +70,7 @@ void Dispatch(Instance& instance, std::int32_t number, std::int32_t count, const
         Fail(called + " needs a parameter array and a length array, each closed by a 0 entry.");
     }
     if (params[count] != 0) {
-        Fail(called + " needs its parameter array closed by a 0 entry after " + std::to_string(count) +
-             " parameters.");
+        Fail(called + " needs its parameter array closed by a 0 entry, at index " + std::to_string(count) + ".");
     }
     switch (number) {
         case CERTMGR_APPLY_SETTING:

@@ -146,28 +146,28 @@ X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, std::uint
     return cert;
 }
 
-void CheckCanSign(X509* cert) {
+void CheckCanSign(X509* cert, const std::string& file) {
+    const std::string cannot = "The signing certificate in " + Quoted(file) + " cannot sign certificates: ";
     BASIC_CONSTRAINTS* constraints =
         static_cast<BASIC_CONSTRAINTS*>(X509_get_ext_d2i(cert, NID_basic_constraints, nullptr, nullptr));
     const bool saysNotCa = constraints != nullptr && constraints->ca == 0;
     BASIC_CONSTRAINTS_free(constraints);
     if (saysNotCa) {
-        Fail("The signing certificate cannot sign certificates: its basic constraints say CA:FALSE.");
+        Fail(cannot + "its basic constraints say CA:FALSE.");
     }
     if ((X509_get_key_usage(cert) & KU_KEY_CERT_SIGN) == 0) {
-        Fail("The signing certificate cannot sign certificates: its key usage lacks certificate signing "
-             "(keyCertSign).");
+        Fail(cannot + "its key usage lacks certificate signing (keyCertSign).");
     }
     if (X509_check_ca(cert) == 0) {
-        Fail("The signing certificate cannot sign certificates: it is not marked as a certification authority "
-             "(no basic constraints CA:TRUE).");
+        Fail(cannot + "it is not marked as a certification authority (no basic constraints CA:TRUE).");
     }
     if (X509_cmp_current_time(X509_get0_notAfter(cert)) < 0) {
-        Fail("The signing certificate expired on " + DateOf(X509_get0_notAfter(cert)) +
+        Fail("The signing certificate in " + Quoted(file) + " expired on " + DateOf(X509_get0_notAfter(cert)) +
              "; certificates it issued would not verify.");
     }
     if (X509_cmp_current_time(X509_get0_notBefore(cert)) > 0) {
-        Fail("The signing certificate is not valid before " + DateOf(X509_get0_notBefore(cert)) + ".");
+        Fail("The signing certificate in " + Quoted(file) + " is not valid before " +
+             DateOf(X509_get0_notBefore(cert)) + ".");
     }
 }
 

@@ -6,6 +6,7 @@
 #include "subject.h"
 
 #include <cstdint>
+#include <string>
 
 namespace certmgr {
 
@@ -21,6 +22,7 @@ void CheckSerialAndValidity(std::uint32_t serial, const Settings& settings);
 X509StackPtr ChainFrom(const Identity& issuer);
 
 // Refuses a signing certificate that may not sign (basic constraints, key usage) or is out of date.
-void CheckCanSign(X509* cert);
+// `file` names where it came from, for the messages.
+void CheckCanSign(X509* cert, const std::string& file);
 
 }  // namespace certmgr

@@ -63,7 +63,7 @@ void Instance::LoadSigner(const char* path, const char* password) {
     const CryptoContext& crypto = Crypto();
     const std::string der = ReadWholeFile(path, "signing certificate file", kLargestSigningFile);
     Identity signer = DecodePkcs12(crypto, der, path, password);
-    CheckCanSign(signer.cert.get());
+    CheckCanSign(signer.cert.get(), path);
     m_signer = std::move(signer);
 }
 

@@ -1,0 +1,227 @@
+// Every bad input in one table: the call fails, says what is wrong in terms the user knows, and
+// never repeats a password.
+#include "component.h"
+#include "signers.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <functional>
+#include <vector>
+
+namespace certmgr_test {
+namespace {
+
+constexpr char kWrongPassword[] = "Wrong-Pass-2";
+constexpr char kOutputPassword[] = "Out-Pass-3";
+
+using Call = std::function<int32_t(Component&, const TempDir&)>;
+
+struct BadInput {
+    const char* name;
+    Call call;
+    std::vector<std::string> expected;  // "{dir}" stands for the test's folder
+};
+
+// Test names and failure messages show the row by its name.
+void PrintTo(const BadInput& row, std::ostream* out) { *out << row.name; }
+
+int32_t Raw(Component& c, int32_t method, int32_t count, intptr_t* params, intptr_t* lengths) {
+    return CertMgr_Do(c.Handle(), method, count, params, lengths);
+}
+
+Call Setting(std::string text) {
+    return [text](Component& c, const TempDir&) { return c.Apply(text); };
+}
+
+Call SelfSigned(std::string subject, uint32_t serial = 1) {
+    return [subject, serial](Component& c, const TempDir&) {
+        c.Apply("CertKeyLength=512");
+        return c.CreateSelfSigned(subject, serial);
+    };
+}
+
+Call Subject(const std::string& c, const std::string& st, const std::string& l, const std::string& o,
+             const std::string& ou, const std::string& cn) {
+    return SelfSigned(SubjectText(c, st, l, o, ou, cn));
+}
+
+Call LoadSigner(SignerKind kind, std::string password = kSignerPassword) {
+    return [kind, password](Component& c, const TempDir&) { return c.Load(SignerFile(kind), password); };
+}
+
+const std::string kLongText(65, 'x');
+const std::string kLongerText(129, 'x');
+std::string Repeat(const std::string& unit, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) {
+        text += unit;
+    }
+    return text;
+}
+
+const std::vector<BadInput>& Cases() {
+    static const std::vector<BadInput> cases = {
+        // The interface itself.
+        {"UnknownMethod", [](Component& c, const TempDir&) { return c.Do(3, {}); }, {"Unknown method 3"}},
+        {"NegativeMethod", [](Component& c, const TempDir&) { return c.Do(-1, {}); }, {"Unknown method -1"}},
+        {"CountNotTheMethods",
+         [](Component& c, const TempDir&) {
+             static const std::string subject = "CN=x";
+             intptr_t params[] = {TextArg(subject), 0};
+             intptr_t lengths[] = {0, 0};
+             return Raw(c, CERTMGR_CREATE_SELF_SIGNED, 1, params, lengths);
+         },
+         {"CreateSelfSigned", "takes 2 parameters, not 1"}},
+        {"NullParameterArray",
+         [](Component& c, const TempDir&) {
+             intptr_t lengths[] = {0};
+             return Raw(c, CERTMGR_DISCARD_CERTIFICATE, 0, nullptr, lengths);
+         },
+         {"DiscardCertificate", "parameter array"}},
+        {"NullLengthArray",
+         [](Component& c, const TempDir&) {
+             static const std::string setting = "CertKeyLength=1024";
+             intptr_t params[] = {TextArg(setting), 0};
+             return Raw(c, CERTMGR_APPLY_SETTING, 1, params, nullptr);
+         },
+         {"ApplySetting", "length array"}},
+        {"ParameterArrayNotClosed",
+         [](Component& c, const TempDir&) {
+             static const std::string setting = "CertKeyLength=1024";
+             intptr_t params[] = {TextArg(setting), 7};
+             intptr_t lengths[] = {0, 0};
+             return Raw(c, CERTMGR_APPLY_SETTING, 1, params, lengths);
+         },
+         {"closed by a 0 entry"}},
+        {"NullSubjectText", [](Component& c, const TempDir&) { return c.Do(CERTMGR_CREATE_SELF_SIGNED, {0, 1}); },
+         {"The subject is missing"}},
+
+        // Settings.
+        {"UnknownSetting", Setting("CertColour=red"), {"\"CertColour\"", "unknown"}},
+        {"SettingNameOtherCase", Setting("certkeylength=1024"), {"\"certkeylength\"", "unknown"}},
+        {"SettingWithoutEquals", Setting("CertKeyLength"), {"name=value"}},
+        {"ValidityZero", Setting("CertValidityTime=0"), {"CertValidityTime", "1 or more"}},
+        {"ValidityNotANumber", Setting("CertValidityTime=ten"), {"CertValidityTime", "\"ten\""}},
+        {"ValidityNegative", Setting("CertValidityTime=-5"), {"CertValidityTime"}},
+        {"ValidityWithBlank", Setting("CertValidityTime= 5"), {"CertValidityTime"}},
+        {"ValidityBeyond32Bits", Setting("CertValidityTime=4294967296"), {"CertValidityTime"}},
+        {"ValidityPastYear9999", Setting("CertValidityTime=4294967295"), {"CertValidityTime", "9999-12-31"}},
+        {"KeyTooShort", Setting("CertKeyLength=511"), {"CertKeyLength", "512 to 8192"}},
+        {"KeyTooLong", Setting("CertKeyLength=8193"), {"CertKeyLength", "512 to 8192"}},
+        {"KeyEmpty", Setting("CertKeyLength="), {"CertKeyLength"}},
+        {"PfxEncryptionUnknown", Setting("PfxEncryption=RC2"), {"PfxEncryption", "AES256 or 3DES"}},
+        {"PfxEncryptionOtherCase", Setting("PfxEncryption=aes256"), {"PfxEncryption"}},
+        {"AltNameNotAHost", Setting("CertSubjectAltNames=www.example.com, not a host"),
+         {"CertSubjectAltNames", "\"not a host\""}},
+        {"AltNameEmptyEntry", Setting("CertSubjectAltNames=a.example,,b.example"),
+         {"CertSubjectAltNames", "empty entry"}},
+
+        // The subject, field by field, as the form labels the fields.
+        {"SubjectEmpty", Subject("", "", "", "", "", ""), {"subject is empty"}},
+        {"SubjectOnlyBlanks", Subject(" ", "", "", "  ", "", " "), {"subject is empty"}},
+        {"CountryThreeLetters", Subject("USA", "", "", "", "", "x"),
+         {"Country (C) must be a two-letter code, for example US."}},
+        {"CountryDigit", Subject("U1", "", "", "", "", "x"), {"Country (C) must be a two-letter code"}},
+        {"CountryNotAscii", Subject("\xC3\x9C" "S", "", "", "", "", "x"), {"Country (C)"}},
+        {"StateTooLong", Subject("", kLongerText, "", "", "", "x"), {"State (ST) may hold at most 128"}},
+        {"CityTooLong", Subject("", "", kLongerText, "", "", "x"), {"City (L) may hold at most 128"}},
+        {"OrganizationTooLong", Subject("", "", "", kLongText, "", "x"),
+         {"Organization (O) may hold at most 64 characters; it holds 65."}},
+        {"UnitTooLong", Subject("", "", "", "", kLongText, "x"), {"Organizational Unit (OU) may hold at most 64"}},
+        {"CommonNameTooLong", Subject("", "", "", "", "", kLongText), {"Common Name (CN) may hold at most 64"}},
+        {"CommonNameTooLongInCharacters", Subject("", "", "", "", "", Repeat("\xC3\xA9", 65)),
+         {"Common Name (CN)", "it holds 65."}},
+        {"OrganizationNotUtf8", Subject("", "", "", "Acme \xFF", "", "x"),
+         {"Organization (O) is not valid UTF-8 text."}},
+        {"SubjectWithoutAttribute", SelfSigned("hello, world"), {"does not start with an attribute"}},
+        {"EmailNotAscii", SelfSigned("CN=x,emailAddress=j\xC3\xB6@example.com"), {"emailAddress"}},
+
+        // Serial numbers and the order of calls.
+        {"SerialZero", SelfSigned("CN=x", 0), {"serial number must be 1 or more"}},
+        {"SerialBeyond32Bits",
+         [](Component& c, const TempDir&) {
+             static const std::string subject = "CN=x";
+             return c.Do(CERTMGR_CREATE_SELF_SIGNED, {TextArg(subject), static_cast<intptr_t>(1LL << 40)});
+         },
+         {"serial number", "out of range"}},
+        {"IssueWithoutSigningCertificate", [](Component& c, const TempDir&) { return c.IssueSigned("CN=x", 1); },
+         {"No signing certificate is loaded"}},
+        {"ExportWithoutCertificate",
+         [](Component& c, const TempDir& dir) { return c.Export(dir.File("out.pfx"), kOutputPassword); },
+         {"no certificate to export"}},
+        {"ExportAfterDiscard",
+         [](Component& c, const TempDir& dir) {
+             c.Apply("CertKeyLength=512");
+             c.CreateSelfSigned("CN=x", 1);
+             c.Discard();
+             return c.Export(dir.File("out.pfx"), kOutputPassword);
+         },
+         {"no certificate to export"}},
+        // A failed creation must not leave the earlier certificate to be written in its place.
+        {"ExportAfterFailedCreation",
+         [](Component& c, const TempDir& dir) {
+             c.Apply("CertKeyLength=512");
+             c.CreateSelfSigned("CN=first", 1);
+             c.CreateSelfSigned("C=USA,CN=second", 2);
+             return c.Export(dir.File("out.pfx"), kOutputPassword);
+         },
+         {"no certificate to export"}},
+        {"ExportToEmptyPath",
+         [](Component& c, const TempDir&) {
+             c.Apply("CertKeyLength=512");
+             c.CreateSelfSigned("CN=x", 1);
+             return c.Export("", kOutputPassword);
+         },
+         {"No output file was given"}},
+
+        // Signing files.
+        {"LoadMissingFile", [](Component& c, const TempDir& dir) { return c.Load(dir.File("none.pfx"), "pw"); },
+         {"{dir}/none.pfx", "does not exist"}},
+        {"LoadFolder", [](Component& c, const TempDir& dir) { return c.Load(dir.Path().string(), "pw"); },
+         {"{dir}", "is a folder"}},
+        {"LoadEmptyPath", [](Component& c, const TempDir&) { return c.Load("", "pw"); },
+         {"No signing certificate file was given"}},
+        {"LoadNotPkcs12", LoadSigner(SignerKind::NotPkcs12), {"certificate.pem", "is not a PKCS #12"}},
+        {"LoadEmptyFile", LoadSigner(SignerKind::EmptyFile), {"is not a PKCS #12"}},
+        {"LoadTruncatedFile", LoadSigner(SignerKind::Truncated), {"is not a PKCS #12"}},
+        {"LoadWrongPassword", LoadSigner(SignerKind::Aes256, kWrongPassword), {"password", "is wrong", "(MAC)"}},
+        {"LoadWrongPasswordOfRc2File", LoadSigner(SignerKind::Rc2, kWrongPassword), {"password", "is wrong"}},
+        {"LoadEmptyPasswordOfProtectedFile", LoadSigner(SignerKind::TripleDes, ""), {"password", "is wrong"}},
+        {"LoadPasswordOfUnprotectedFile", LoadSigner(SignerKind::EmptyPassword, kWrongPassword),
+         {"password", "is wrong"}},
+        {"LoadWithoutKey", LoadSigner(SignerKind::NoKey), {"no-key.pfx", "no private key"}},
+        {"LoadKeyWithoutItsCertificate", LoadSigner(SignerKind::Mismatch),
+         {"no certificate that matches its private key"}},
+        {"LoadNotACa", LoadSigner(SignerKind::NotCa), {"not-ca.pfx", "cannot sign certificates", "CA:FALSE"}},
+        {"LoadWithoutCertSign", LoadSigner(SignerKind::NoCertSign), {"cannot sign certificates", "keyCertSign"}},
+        {"LoadExpired", LoadSigner(SignerKind::Expired), {"expired.pfx", "expired on"}},
+    };
+    return cases;
+}
+
+class BadInputTest : public testing::TestWithParam<BadInput> {};
+
+TEST_P(BadInputTest, FailsWithAClearText) {
+    const BadInput& row = GetParam();
+    TempDir dir;
+    Component component;
+    EXPECT_NE(row.call(component, dir), 0);
+    const std::string text = component.Error();
+    for (std::string expected : row.expected) {
+        if (const auto at = expected.find("{dir}"); at != std::string::npos) {
+            expected.replace(at, 5, dir.Path().string());
+        }
+        EXPECT_NE(text.find(expected), std::string::npos) << "expected \"" << expected << "\" in: " << text;
+    }
+    EXPECT_EQ(text.find("-Pass-"), std::string::npos) << "a password leaked into: " << text;
+    EXPECT_EQ(text.back(), '.') << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(CertMgr, BadInputTest, testing::ValuesIn(Cases()),
+                         [](const testing::TestParamInfo<BadInput>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace certmgr_test

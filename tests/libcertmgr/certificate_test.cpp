@@ -1,0 +1,153 @@
+// What the two kinds of certificate hold: fields, key, signature and extensions, and the automatic
+// subject alternative name.
+#include "component.h"
+#include "pfx.h"
+#include "signers.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <openssl/core_names.h>
+
+#include <ctime>
+
+namespace certmgr_test {
+namespace {
+
+bool IsCritical(X509* cert, int nid) {
+    const int index = X509_get_ext_by_NID(cert, nid, -1);
+    return index >= 0 && X509_EXTENSION_get_critical(X509_get_ext(cert, index)) == 1;
+}
+
+bool Has(X509* cert, int nid) { return X509_get_ext_by_NID(cert, nid, -1) >= 0; }
+
+std::string Hex(const ASN1_OCTET_STRING* id) {
+    return id == nullptr ? std::string("none")
+                         : std::string(reinterpret_cast<const char*>(ASN1_STRING_get0_data(id)),
+                                       static_cast<std::size_t>(ASN1_STRING_length(id)));
+}
+
+std::string SignatureName(X509* cert) { return OBJ_nid2ln(X509_get_signature_nid(cert)); }
+
+void ExpectFreshRsaKey(EVP_PKEY* key, int bits) {
+    EXPECT_TRUE(EVP_PKEY_is_a(key, "RSA"));
+    EXPECT_EQ(KeyBits(key), bits);
+    BIGNUM* exponent = nullptr;
+    ASSERT_EQ(EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &exponent), 1);
+    EXPECT_EQ(BN_get_word(exponent), 65537U);
+    BN_free(exponent);
+}
+
+TEST(CertMgrCertificate, SelfSignedIsACaThatSignsItself) {
+    TempDir dir;
+    Component component;
+    ASSERT_EQ(component.Apply("CertKeyLength=1024"), 0);
+    ASSERT_EQ(component.Apply("CertValidityTime=30"), 0);
+    std::time_t before = std::time(nullptr);
+    ASSERT_EQ(component.CreateSelfSigned("CN=root.example", 4294967295U), 0) << component.Error();
+    std::time_t after = std::time(nullptr);
+    auto pfx = ExportAndOpen(component, dir);
+    ASSERT_TRUE(pfx);
+    X509* cert = pfx->cert.get();
+
+    EXPECT_EQ(X509_get_version(cert), X509_VERSION_3);
+    uint64_t serial = 0;
+    ASSERT_EQ(ASN1_INTEGER_get_uint64(&serial, X509_get0_serialNumber(cert)), 1) << "negative or too large";
+    EXPECT_EQ(serial, 4294967295U);
+    // X509_cmp_time: -1 when the certificate's time is at or before the given one, 1 when after.
+    --before;
+    EXPECT_EQ(X509_cmp_time(X509_get0_notBefore(cert), &before), 1);
+    EXPECT_EQ(X509_cmp_time(X509_get0_notBefore(cert), &after), -1);
+    EXPECT_EQ(ValidityOf(cert), std::make_pair(30, 0));
+    ExpectFreshRsaKey(pfx->key.get(), 1024);
+    EXPECT_EQ(X509_check_private_key(cert, pfx->key.get()), 1);
+    EXPECT_EQ(SignatureName(cert), "sha256WithRSAEncryption");
+    EXPECT_TRUE(VerifiesWith(cert, X509_get0_pubkey(cert)));
+
+    EXPECT_TRUE(IsCritical(cert, NID_basic_constraints));
+    EXPECT_NE(X509_get_extension_flags(cert) & EXFLAG_CA, 0U);
+    EXPECT_TRUE(IsCritical(cert, NID_key_usage));
+    EXPECT_EQ(X509_get_key_usage(cert), KU_DIGITAL_SIGNATURE | KU_KEY_ENCIPHERMENT | KU_KEY_CERT_SIGN | KU_CRL_SIGN);
+    EXPECT_FALSE(Has(cert, NID_ext_key_usage));
+    ASSERT_NE(X509_get0_subject_key_id(cert), nullptr);
+    EXPECT_EQ(Hex(X509_get0_authority_key_id(cert)), Hex(X509_get0_subject_key_id(cert)));
+    EXPECT_TRUE(pfx->chain == nullptr || sk_X509_num(pfx->chain.get()) == 0);
+}
+
+TEST(CertMgrCertificate, IssuedIsAnEndEntityOfItsSigner) {
+    TempDir dir;
+    Component component;
+    ASSERT_EQ(component.Apply("CertKeyLength=1024"), 0);
+    ASSERT_EQ(component.Load(SignerFile(SignerKind::Aes256), kSignerPassword), 0) << component.Error();
+    ASSERT_EQ(component.IssueSigned("O=Acme,CN=leaf.example", 7), 0) << component.Error();
+    auto pfx = ExportAndOpen(component, dir);
+    ASSERT_TRUE(pfx);
+    X509* cert = pfx->cert.get();
+    X509* signer = RsaCa();
+
+    ASN1_INTEGER* seven = ASN1_INTEGER_new();
+    ASN1_INTEGER_set(seven, 7);
+    EXPECT_EQ(ASN1_INTEGER_cmp(X509_get0_serialNumber(cert), seven), 0);
+    ASN1_INTEGER_free(seven);
+    EXPECT_EQ(X509_NAME_cmp(X509_get_issuer_name(cert), X509_get_subject_name(signer)), 0);
+    EXPECT_EQ(NameEntry(X509_get_subject_name(cert), NID_commonName), "leaf.example");
+    ExpectFreshRsaKey(pfx->key.get(), 1024);
+    EXPECT_EQ(SignatureName(cert), "sha256WithRSAEncryption");
+    EXPECT_TRUE(VerifiesWith(cert, X509_get0_pubkey(signer)));
+    EXPECT_FALSE(VerifiesWith(cert, pfx->key.get()));
+
+    EXPECT_TRUE(IsCritical(cert, NID_basic_constraints));
+    EXPECT_EQ(X509_get_extension_flags(cert) & EXFLAG_CA, 0U);
+    EXPECT_TRUE(Has(cert, NID_basic_constraints));
+    EXPECT_TRUE(IsCritical(cert, NID_key_usage));
+    EXPECT_EQ(X509_get_key_usage(cert), KU_DIGITAL_SIGNATURE | KU_KEY_ENCIPHERMENT);
+    EXPECT_EQ(X509_get_extended_key_usage(cert), XKU_SSL_SERVER | XKU_SSL_CLIENT);
+    ASSERT_NE(X509_get0_subject_key_id(cert), nullptr);
+    EXPECT_EQ(Hex(X509_get0_authority_key_id(cert)), Hex(X509_get0_subject_key_id(signer)));
+    EXPECT_NE(Hex(X509_get0_subject_key_id(cert)), Hex(X509_get0_subject_key_id(signer)));
+
+    ASSERT_EQ(sk_X509_num(pfx->chain.get()), 1);
+    EXPECT_EQ(X509_cmp(sk_X509_value(pfx->chain.get(), 0), signer), 0);
+}
+
+struct AltNameCase {
+    const char* name;
+    std::string commonName;
+    std::vector<std::string> expected;
+};
+
+// Test names and failure messages show the row by its name.
+void PrintTo(const AltNameCase& row, std::ostream* out) { *out << row.name; }
+
+class AltNameTest : public testing::TestWithParam<AltNameCase> {};
+
+TEST_P(AltNameTest, FollowsTheCommonName) {
+    TempDir dir;
+    Component component;
+    ASSERT_EQ(component.Apply("CertKeyLength=512"), 0);
+    ASSERT_EQ(component.CreateSelfSigned(SubjectText("US", "", "", "Acme", "", GetParam().commonName), 1), 0)
+        << component.Error();
+    auto pfx = ExportAndOpen(component, dir);
+    ASSERT_TRUE(pfx);
+    EXPECT_EQ(AltNamesOf(pfx->cert.get()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CertMgr, AltNameTest,
+    testing::Values(AltNameCase{"HostName", "www.example.com", {"DNS:www.example.com"}},
+                    AltNameCase{"SingleLabel", "localhost", {"DNS:localhost"}},
+                    AltNameCase{"Wildcard", "*.example.com", {"DNS:*.example.com"}},
+                    AltNameCase{"IPv4", "192.168.1.10", {"IP:192.168.1.10"}},
+                    AltNameCase{"IPv6", "2001:db8::1", {"IP:2001:db8::1"}},
+                    AltNameCase{"PersonName", "John Smith", {}},
+                    AltNameCase{"Underscore", "my_host.example", {}},
+                    AltNameCase{"WildcardInside", "www.*.example", {}},
+                    AltNameCase{"IncompleteAddress", "10.0.0", {}},
+                    AltNameCase{"EmptyLabel", "example..com", {}},
+                    AltNameCase{"NoCommonName", "", {}}),
+    [](const testing::TestParamInfo<AltNameCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace certmgr_test

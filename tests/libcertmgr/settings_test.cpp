@@ -1,0 +1,86 @@
+// Settings reach the certificate and the file; a refused value leaves the earlier one in force.
+#include "component.h"
+#include "pfx.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+namespace certmgr_test {
+namespace {
+
+const std::string kAes = "PBES2/PBKDF2/AES-256-CBC/hmacWithSHA256/2048";
+const std::string k3Des = "PBE-SHA1-3DES/2048";
+
+TEST(CertMgrSettings, DefaultsAre365Days2048BitsAndAes256) {
+    TempDir dir;
+    Component component;
+    ASSERT_EQ(component.CreateSelfSigned("CN=defaults.example", 1), 0) << component.Error();
+    auto pfx = ExportAndOpen(component, dir);
+    ASSERT_TRUE(pfx);
+    EXPECT_EQ(KeyBits(pfx->key.get()), 2048);
+    EXPECT_EQ(ValidityOf(pfx->cert.get()), std::make_pair(365, 0));
+    EXPECT_EQ(DescribePfx(dir.File("out.pfx")).certificates, kAes);
+}
+
+TEST(CertMgrSettings, RefusedValuesKeepTheEarlierOnes) {
+    TempDir dir;
+    Component component;
+    ASSERT_EQ(component.Apply("CertKeyLength=1024"), 0);
+    ASSERT_EQ(component.Apply("CertValidityTime=10"), 0);
+    ASSERT_EQ(component.Apply("PfxEncryption=3DES"), 0);
+    ASSERT_EQ(component.Apply("CertSubjectAltNames=alt.example"), 0);
+    for (const char* refused : {"CertKeyLength=99999", "CertKeyLength=", "CertValidityTime=0", "CertValidityTime=x",
+                                "PfxEncryption=AES128", "CertSubjectAltNames=two words"}) {
+        EXPECT_NE(component.Apply(refused), 0) << refused;
+    }
+    ASSERT_EQ(component.CreateSelfSigned("CN=kept.example", 1), 0) << component.Error();
+    auto pfx = ExportAndOpen(component, dir);
+    ASSERT_TRUE(pfx);
+    EXPECT_EQ(KeyBits(pfx->key.get()), 1024);
+    EXPECT_EQ(ValidityOf(pfx->cert.get()), std::make_pair(10, 0));
+    EXPECT_EQ(DescribePfx(dir.File("out.pfx")).certificates, k3Des);
+    EXPECT_EQ(AltNamesOf(pfx->cert.get()), std::vector<std::string>{"DNS:alt.example"});
+}
+
+// X.509 can say no later than 9999-12-31; one more day must be refused, not wrap around.
+TEST(CertMgrSettings, ValidityMayReachTheLastDateAndNoFurther) {
+    constexpr long long kLastSecond = 253402300799LL;  // 9999-12-31T23:59:59Z
+    // A minute's margin for the time between this line and the component's own clock reading.
+    const long long most = (kLastSecond - static_cast<long long>(std::time(nullptr)) - 60) / 86400;
+    TempDir dir;
+    Component component;
+    ASSERT_EQ(component.Apply("CertKeyLength=512"), 0);
+    EXPECT_NE(component.Apply("CertValidityTime=" + std::to_string(most + 2)), 0);
+    ASSERT_EQ(component.Apply("CertValidityTime=" + std::to_string(most)), 0) << component.Error();
+    ASSERT_EQ(component.CreateSelfSigned("CN=long.example", 1), 0) << component.Error();
+    auto pfx = ExportAndOpen(component, dir);
+    ASSERT_TRUE(pfx);
+    std::tm end{};
+    ASSERT_EQ(ASN1_TIME_to_tm(X509_get0_notAfter(pfx->cert.get()), &end), 1);
+    EXPECT_EQ(end.tm_year + 1900, 9999);
+    EXPECT_EQ(ValidityOf(pfx->cert.get()).first, most);
+}
+
+TEST(CertMgrSettings, AltNamesReplaceTheAutomaticOneUntilCleared) {
+    TempDir dir;
+    Component component;
+    ASSERT_EQ(component.Apply("CertKeyLength=512"), 0);
+    ASSERT_EQ(component.Apply("CertSubjectAltNames=www.example.com, *.example.org,10.1.2.3 , 2001:db8::7"), 0)
+        << component.Error();
+    ASSERT_EQ(component.CreateSelfSigned("CN=auto.example", 1), 0) << component.Error();
+    auto listed = ExportAndOpen(component, dir, "listed.pfx");
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(AltNamesOf(listed->cert.get()),
+              (std::vector<std::string>{"DNS:www.example.com", "DNS:*.example.org", "IP:10.1.2.3", "IP:2001:db8::7"}));
+
+    ASSERT_EQ(component.Apply("CertSubjectAltNames="), 0);
+    ASSERT_EQ(component.CreateSelfSigned("CN=auto.example", 2), 0) << component.Error();
+    auto automatic = ExportAndOpen(component, dir, "automatic.pfx");
+    ASSERT_TRUE(automatic);
+    EXPECT_EQ(AltNamesOf(automatic->cert.get()), std::vector<std::string>{"DNS:auto.example"});
+}
+
+}  // namespace
+}  // namespace certmgr_test
