@@ -1,0 +1,73 @@
+// Helpers shared by the front end's tests: scripted prompts, and driving real modal windows.
+#pragma once
+
+#include "ui/dialogprompts.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QList>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// Answers the dialog's file pickers from a script and records its messages.
+class ScriptedPrompts : public DialogPrompts {
+public:
+    struct Message {
+        QString text;
+        QString caption;
+        MessageIcon icon;
+        QWidget* owner;
+        bool busyPointer;  // the busy pointer was still showing when the box came up
+    };
+
+    std::optional<QString> nextSigningFile;
+    std::optional<QString> nextOutputFile;
+    int signingPickers = 0;
+    int outputPickers = 0;
+    QList<Message> messages;
+
+    std::optional<QString> ChooseSigningFile(QWidget*) override {
+        ++signingPickers;
+        return nextSigningFile;
+    }
+    std::optional<QString> ChooseOutputFile(QWidget*) override {
+        ++outputPickers;
+        return nextOutputFile;
+    }
+    void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon) override {
+        messages.append({text, caption, icon, owner, QApplication::overrideCursor() != nullptr});
+    }
+};
+
+// Runs the action on the first modal window of type T that comes up, from a timer, so that
+// a test can drive a real modal loop without sleeping. The result turns true once the
+// action ran; if no such window comes up in time, whatever modal window is up is closed
+// so that the test ends and can report it.
+template <typename T>
+std::shared_ptr<bool> WhenModal(std::function<void(T*)> action, int timeoutMs = 10000) {
+    auto ran = std::make_shared<bool>(false);
+    auto* timer = new QTimer;
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, action, ran, clock, timeoutMs] {
+        if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget()); window && window->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            *ran = true;
+            action(window);
+        } else if (clock->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            if (QWidget* stuck = QApplication::activeModalWidget()) {
+                stuck->close();
+            }
+        }
+    });
+    timer->start(10);
+    return ran;
+}
