@@ -95,6 +95,7 @@ const Case kCases[] = {
     {"MissingSigningFile", Make({"--signer", "nosuch.pfx", "--signer-password", "x", "--password", "pw", "--out",
                                  "out.pfx"}),
      {}, 1, "", "(Wrong Password?)\n", {}},
+    {"OutputFolderMissing", Make({"--password", "pw", "--out", "nosuch/out.pfx"}), {}, 1, "", "ombrel-cli: Cannot write", {}},
     {"EmptySubject", {"--key-length", "512", "--password", "pw", "--out", "out.pfx"}, {}, 1, "",
      "The subject is empty", {}},
 
