@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 CMAKE_GEN  := -G Ninja
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-plain test-asan bench clean
+.PHONY: all deps configure build run test test-plain test-asan bench package clean
 
 all: build
 
@@ -41,6 +41,11 @@ test-asan: deps $(ASAN_BUILD)/build.ninja
 bench: build
 	@if [ -d $(BUILD)/bench ]; then scripts/bench $(BUILD); \
 	else echo "No benchmarks yet."; fi
+	bench/process/run $(BUILD)
+
+# The Debian package, with its dependencies read from the binaries, in $(BUILD)/.
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

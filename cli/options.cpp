@@ -1,0 +1,257 @@
+#include "cli/options.h"
+
+#include "core/certrequest.h"
+
+#include <getopt.h>
+
+#include <string_view>
+
+namespace {
+
+enum OptionId : int {
+    kCountry = 256,
+    kState,
+    kCity,
+    kOrg,
+    kOrgUnit,
+    kCommonName,
+    kKeyLength,
+    kDays,
+    kSerial,
+    kOut,
+    kSigner,
+    kPassword,
+    kPasswordFile,
+    kSignerPassword,
+    kSignerPasswordFile,
+    kLegacyPfx,
+    kSan,
+    kForce,
+    kHelp,
+    kVersion,
+};
+
+const option kOptions[] = {
+    {"country", required_argument, nullptr, kCountry},
+    {"state", required_argument, nullptr, kState},
+    {"city", required_argument, nullptr, kCity},
+    {"org", required_argument, nullptr, kOrg},
+    {"org-unit", required_argument, nullptr, kOrgUnit},
+    {"common-name", required_argument, nullptr, kCommonName},
+    {"key-length", required_argument, nullptr, kKeyLength},
+    {"days", required_argument, nullptr, kDays},
+    {"serial", required_argument, nullptr, kSerial},
+    {"out", required_argument, nullptr, kOut},
+    {"signer", required_argument, nullptr, kSigner},
+    {"password", required_argument, nullptr, kPassword},
+    {"password-file", required_argument, nullptr, kPasswordFile},
+    {"signer-password", required_argument, nullptr, kSignerPassword},
+    {"signer-password-file", required_argument, nullptr, kSignerPasswordFile},
+    {"legacy-pfx", no_argument, nullptr, kLegacyPfx},
+    {"san", required_argument, nullptr, kSan},
+    {"force", no_argument, nullptr, kForce},
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The form's fields accept only digits, and the form reads anything beyond 32 bits as 0.
+// A command line has no such keyboard filter, so text the form could not hold is refused
+// here instead of silently becoming 0 days or serial number 0.
+bool IsFormNumber(std::string_view text) {
+    if (text.empty() || text.size() > 10) {
+        return false;
+    }
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return text.size() < 10 || text <= "4294967295";
+}
+
+// Positions in the key-length list, as the form numbers them.
+std::optional<std::int32_t> KeyLengthPosition(std::string_view bits) {
+    if (bits == "512")
+        return 0;
+    if (bits == "1024")
+        return 1;
+    if (bits == "2048")
+        return 2;
+    if (bits == "4096")
+        return 3;
+    return std::nullopt;
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(int argc, char* argv[]) {
+    ParseResult result;
+    CliOptions& o = result.options;
+    o.texts[IDC_VALID_DAYS] = "365";
+    o.texts[IDC_SERIAL_NUMBER] = "1";
+
+    opterr = 0;  // every complaint is worded here
+    optind = 0;  // restart, so that parsing twice in one process works
+    auto fail = [&result](std::string message) {
+        result.error = std::move(message);
+        return result;
+    };
+
+    int id;
+    int index = -1;
+    while ((id = getopt_long(argc, argv, "+:", kOptions, &index)) != -1) {
+        const std::string name = index >= 0 ? std::string("--") + kOptions[index].name : std::string();
+        const std::string value = optarg ? optarg : "";
+        index = -1;
+        switch (id) {
+            case kCountry:
+                o.texts[IDC_COUNTRY] = value;
+                break;
+            case kState:
+                o.texts[IDC_STATE] = value;
+                break;
+            case kCity:
+                o.texts[IDC_CITY] = value;
+                break;
+            case kOrg:
+                o.texts[IDC_ORGANIZATION] = value;
+                break;
+            case kOrgUnit:
+                o.texts[IDC_ORGANIZATIONAL_UNIT] = value;
+                break;
+            case kCommonName:
+                o.texts[IDC_COMMON_NAME] = value;
+                break;
+            case kOut:
+                o.texts[IDC_OUTPUT_FILE] = value;
+                break;
+            case kSigner:
+                o.texts[IDC_SIGNING_FILE] = value;
+                break;
+            case kDays:
+            case kSerial:
+                if (!IsFormNumber(value)) {
+                    return fail(name + " takes a whole number from 0 to 4294967295, not '" + value + "'");
+                }
+                o.texts[id == kDays ? IDC_VALID_DAYS : IDC_SERIAL_NUMBER] = value;
+                break;
+            case kKeyLength:
+                if (auto position = KeyLengthPosition(value)) {
+                    o.keyLengthPosition = *position;
+                } else {
+                    return fail("--key-length takes 512, 1024, 2048 or 4096, not '" + value + "'");
+                }
+                break;
+            case kPassword:
+                o.password.text = value;
+                break;
+            case kPasswordFile:
+                o.password.file = value;
+                break;
+            case kSignerPassword:
+                o.signerPassword.text = value;
+                break;
+            case kSignerPasswordFile:
+                o.signerPassword.file = value;
+                break;
+            case kLegacyPfx:
+                o.legacyPfx = true;
+                break;
+            case kSan:
+                // The names travel to the library as one comma-separated list.
+                if (value.empty() || value.find(',') != std::string::npos) {
+                    return fail("--san takes one name or address, not '" + value + "'");
+                }
+                o.subjectAltNames.push_back(value);
+                break;
+            case kForce:
+                o.force = true;
+                break;
+            case kHelp:
+                o.help = true;
+                break;
+            case kVersion:
+                o.version = true;
+                break;
+            case ':':
+                return fail(std::string("option '") + argv[optind - 1] + "' needs a value");
+            default:
+                // For an unknown or ambiguous long option getopt leaves it at optind - 1; a
+                // value given to a flag ("--force=yes") arrives here too.
+                return fail(std::string("unknown or malformed option '") + argv[optind - 1] + "'");
+        }
+    }
+    if (optind < argc) {
+        return fail(std::string("unexpected argument '") + argv[optind] + "'");
+    }
+    if (o.password.text && o.password.file) {
+        return fail("give either --password or --password-file, not both");
+    }
+    if (o.signerPassword.text && o.signerPassword.file) {
+        return fail("give either --signer-password or --signer-password-file, not both");
+    }
+    if (o.password.file == "-" && o.signerPassword.file == "-") {
+        return fail("only one password can come from standard input");
+    }
+    return result;
+}
+
+std::vector<std::string> ExtraSettings(const CliOptions& options) {
+    std::vector<std::string> settings;
+    if (options.legacyPfx) {
+        settings.push_back("PfxEncryption=3DES");
+    }
+    if (!options.subjectAltNames.empty()) {
+        std::string names;
+        for (const std::string& name : options.subjectAltNames) {
+            names += (names.empty() ? "" : ",") + name;
+        }
+        settings.push_back("CertSubjectAltNames=" + names);
+    }
+    return settings;
+}
+
+std::string UsageText() {
+    return R"(Usage: ombrel-cli --out FILE [OPTION]...
+Make an X.509 certificate with a new RSA key and write both to a password-protected
+PKCS #12 (.pfx) file, self-signed or issued by a signing certificate.
+
+Subject:
+  --country TEXT          country (C), e.g. DE
+  --state TEXT            state or province (ST)
+  --city TEXT             city or locality (L)
+  --org TEXT              organization (O)
+  --org-unit TEXT         organizational unit (OU)
+  --common-name TEXT      common name (CN); for a web site, its host name
+
+Certificate:
+  --key-length BITS       512, 1024, 2048 or 4096 (default 1024)
+  --days N                validity in days (default 365)
+  --serial N              serial number (default 1)
+  --san NAME              subject alternative name: a DNS name or an IP address;
+                          repeat for more; replaces the one taken from the common name
+  --legacy-pfx            protect the file with 3DES, for readers that know no AES
+
+Output:
+  --out FILE              the .pfx file to write
+  --force                 replace FILE if it exists
+  --password-file FILE    read its password from the first line of FILE (- for stdin)
+  --password TEXT         its password on the command line, visible to other users
+
+Signing certificate (optional; without it the certificate signs itself):
+  --signer FILE           the .pfx file of the issuing certificate
+  --signer-password-file FILE
+                          read its password from the first line of FILE (- for stdin)
+  --signer-password TEXT  its password on the command line, visible to other users
+
+  --help                  show this help and exit
+  --version               show the version and exit
+
+Without a password option, ombrel-cli asks for the password when standard input is a
+terminal, and uses an empty password otherwise.
+
+Exit status: 0 when the certificate was written, 1 when making or writing it failed,
+2 for a usage error (including a refused value and a password that could not be read).
+)";
+}
