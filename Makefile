@@ -38,10 +38,12 @@ test-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The library's benchmark, then whole processes: ombrel-cli against the openssl command, and
+# the desktop program's start-up against a minimal Qt dialog.
 bench: build
-	@if [ -d $(BUILD)/bench ]; then scripts/bench $(BUILD); \
-	else echo "No benchmarks yet."; fi
+	scripts/bench $(BUILD)
 	bench/process/run $(BUILD)
+	BUILD=$(BUILD) bench/startup/measure
 
 # The Debian package, with its dependencies read from the binaries, in $(BUILD)/.
 package: build
