@@ -57,9 +57,8 @@ Folder& Scratch() {
     return folder;
 }
 
-CryptoContext& Crypto() {
-    static CryptoContext context;
-    return context;
+const CryptoContext& Crypto() {
+    return CryptoContext::Shared();
 }
 
 int32_t Call(void* handle, int32_t method, std::vector<intptr_t> params) {

@@ -2,7 +2,16 @@
 
 #include "errors.h"
 
+#include <mutex>
+
 namespace certmgr {
+
+const CryptoContext& CryptoContext::Shared() {
+    static std::once_flag once;
+    static const CryptoContext* shared = nullptr;
+    std::call_once(once, [] { shared = new CryptoContext; });
+    return *shared;
+}
 
 CryptoContext::CryptoContext() : m_libctx(OSSL_LIB_CTX_new()) {
     if (!m_libctx) {

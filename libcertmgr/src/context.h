@@ -12,8 +12,11 @@ namespace certmgr {
 
 class CryptoContext {
 public:
-    // Never fails outright: what went wrong is kept in StartError, and every method reports it.
-    CryptoContext();
+    // The one context of the process, made on first use and shared by every instance: providers,
+    // fetched algorithms and the random generator are set up once, not once per instance. It is
+    // never freed, so an instance destroyed late during exit still finds it.
+    static const CryptoContext& Shared();
+
     CryptoContext(const CryptoContext&) = delete;
     CryptoContext& operator=(const CryptoContext&) = delete;
 
@@ -24,6 +27,9 @@ public:
     bool HasLegacy() const { return m_legacy != nullptr; }
 
 private:
+    // Never fails outright: what went wrong is kept in StartError, and every method reports it.
+    CryptoContext();
+
     struct Unload {
         void operator()(OSSL_PROVIDER* provider) const noexcept { OSSL_PROVIDER_unload(provider); }
     };

@@ -23,10 +23,11 @@ Instance::~Instance() {
 }
 
 const CryptoContext& Instance::Crypto() const {
-    if (!m_crypto.Ready()) {
-        Fail(m_crypto.StartError());
+    const CryptoContext& crypto = CryptoContext::Shared();
+    if (!crypto.Ready()) {
+        Fail(crypto.StartError());
     }
-    return m_crypto;
+    return crypto;
 }
 
 void Instance::ApplySetting(const char* text) {

@@ -1,5 +1,5 @@
-// One component instance: its OpenSSL context, its settings, the signing certificate loaded, the
-// certificate made last, and the text of the last failure.
+// One component instance: its settings, the signing certificate loaded, the certificate made
+// last, and the text of the last failure. The OpenSSL context is shared; see CryptoContext::Shared.
 #pragma once
 
 #include "context.h"
@@ -45,7 +45,6 @@ private:
     // Kept for the events a later version may raise; none is raised yet.
     CertMgrEventSink m_sink;
     void* m_context;
-    CryptoContext m_crypto;
     Settings m_settings;
     std::optional<Identity> m_signer;
     std::optional<Identity> m_current;

@@ -1,10 +1,13 @@
 // The C interface's contract beyond single methods: null handles, the error text's lifetime, events.
 #include "component.h"
+#include "pfx.h"
+#include "signers.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 
 namespace certmgr_test {
 namespace {
@@ -56,6 +59,35 @@ TEST(CertMgrApi, RaisesNoEventsDuringARun) {
     ASSERT_EQ(component.IssueSigned("CN=leaf.example", 2), 0) << component.Error();
     EXPECT_NE(component.Load(dir.File("missing.pfx"), "pw"), 0);
     EXPECT_EQ(recorded.events, 0);
+}
+
+// Instances share one OpenSSL context but nothing a caller can see: each keeps its own settings
+// and signer, and the context outlives the instances that used it.
+TEST(CertMgrApi, InstancesStayIndependentAndOutliveEachOther) {
+    TempDir dir;
+    auto signing = std::make_unique<Component>();
+    Component plain;
+    ASSERT_EQ(signing->Apply("CertKeyLength=512"), 0);
+    ASSERT_EQ(signing->Load(SignerFile(SignerKind::Aes256), kSignerPassword), 0) << signing->Error();
+    ASSERT_EQ(plain.Apply("CertKeyLength=1024"), 0);
+
+    EXPECT_NE(plain.IssueSigned("CN=no-signer.example", 1), 0);
+    ASSERT_EQ(signing->IssueSigned("CN=issued.example", 2), 0) << signing->Error();
+    auto issued = ExportAndOpen(*signing, dir, "issued.pfx");
+    ASSERT_TRUE(issued);
+    EXPECT_EQ(KeyBits(issued->key.get()), 512);
+
+    signing.reset();
+    ASSERT_EQ(plain.CreateSelfSigned("CN=after.example", 3), 0) << plain.Error();
+    auto after = ExportAndOpen(plain, dir, "after.pfx");
+    ASSERT_TRUE(after);
+    EXPECT_EQ(KeyBits(after->key.get()), 1024);
+    EXPECT_EQ(sk_X509_num(after->chain.get()), 0);
+
+    Component later;
+    ASSERT_EQ(later.Apply("CertKeyLength=512"), 0);
+    ASSERT_EQ(later.Load(SignerFile(SignerKind::Rc2), kSignerPassword), 0) << later.Error();
+    EXPECT_EQ(later.IssueSigned("CN=later.example", 4), 0) << later.Error();
 }
 
 int ThreadCount() {
