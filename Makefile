@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The two commands a newcomer needs: `make run` and `make test`.
 # Both install what is missing first, so they work from a fresh clone.
 

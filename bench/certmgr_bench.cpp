@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times, for 1024, 2048 and 4096 bits: OpenSSL's key generation on one thread (the floor a
 // single-threaded tool cannot beat), the component's raced key generation, whole self-signed and
 // issued runs through the C functions, and the work besides key generation on its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Prints the usual table, then the figures that matter side by side: median and p90 of each step
 // per key length, and the speed-up of the raced key generation over one thread.
 #pragma once

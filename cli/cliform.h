@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The form, filled from the command line: the generation logic reads it as it reads the
 // desktop program's dialog, and its one message box becomes a line of output.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ombrel-cli: the generation procedure of the desktop program, driven by options.
 #include "cli/cliform.h"
 #include "cli/options.h"

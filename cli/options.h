@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command line of ombrel-cli, read into the values of one run.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Getting passwords without putting them on the command line.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Installation under one prefix, following the freedesktop layout, and the Debian package
 # made from it. Targets that are not part of this build are left out.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Owner of one certificate-manager instance: creates it, wraps each method the tool
 // uses, and destroys it. The component's functions are bound at link time.
 #pragma once

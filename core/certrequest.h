@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The values one "Generate Certificate" run reads from the form, and the
 // subject name composed from them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the "Generate Certificate" button runs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The desktop services the link label opens its address with, and the rewriting of a
 // desktop entry's command line into the arguments of the browser.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The modal prompts the main dialog needs: the two file pickers and the message box.
 // Tests answer them from a script instead of running real modal loops.
 #pragma once

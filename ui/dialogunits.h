@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Dialog templates keep their geometry in dialog units: horizontally a quarter, vertically
 // an eighth of the dialog font's average character width and height. Converting them with
 // the font in use keeps a template's arrangement with any desktop font and at any scale.

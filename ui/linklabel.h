@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A label that acts as a web link: link, hover and visited colours, underline while
 // hovered, a hand cursor, the address as tooltip, and a click that opens the address.
 #pragma once

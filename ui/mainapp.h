@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The application object: one per process, it runs the main dialog and nothing else.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Times ombrel-cli making a self-signed .pfx against the openssl command line doing the
 same job (req -x509 -newkey, then pkcs12 -export), interleaved in one run so that both see
 the same machine load. Wall time is what a script waits; CPU time shows what the wait cost;

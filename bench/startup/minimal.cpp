@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The least a Qt dialog program does: one label and one button in a modal dialog.
 #include <QApplication>
 #include <QDialog>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times a program from its start until its first top-level window is mapped on the X
 // display, several times, and prints each time and the median in milliseconds.
 // Usage: startup_probe RUNS PROGRAM [ARGUMENT...]

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /*
  * The certificate manager's C interface: four functions, an opaque handle, and
  * methods invoked by number with two parallel argument arrays.

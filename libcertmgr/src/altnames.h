@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Subject alternative names: a DNS name or an IP address each. Browsers ignore the common name
 // and look only here, so a certificate for a host needs one.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The four exported C functions: argument checks, and the one place where failures become the
 // instance's error text. No exception leaves these functions.
 #include "errors.h"

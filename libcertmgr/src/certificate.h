@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Builds and signs a version 3 certificate for a new key.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The component's own OpenSSL library context, so that loading the legacy provider for old .pfx
 // files changes nothing in the OpenSSL state of the program that loads the component.
 #pragma once

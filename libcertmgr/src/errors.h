@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Failures inside the component travel as exceptions up to the C functions, which turn them into the
 // instance's error text. The OpenSSL error queue is read here and nowhere else.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the signing file and writing the output file, with failure texts that name the path.
 #pragma once
 

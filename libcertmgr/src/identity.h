@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A certificate with its private key and the certificates above it.
 #pragma once
 

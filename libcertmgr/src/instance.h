@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One component instance: its settings, the signing certificate loaded, the certificate made
 // last, and the text of the last failure. The OpenSSL context is shared; see CryptoContext::Shared.
 #pragma once

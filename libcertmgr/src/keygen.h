@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RSA key generation raced on several cores: its time is random with a long tail, so the first of
 // several independent generations arrives much sooner than one alone.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Owning pointers for the OpenSSL objects the component uses: one line per type, so no path can
 // forget a free. Key material and big numbers go through the clearing free functions.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writing the output .pfx and reading the signing .pfx.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The settings an instance keeps between calls, and the table that applies "name=value" texts to them.
 #pragma once
 

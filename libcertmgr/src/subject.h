@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads the distinguished-name text that the tool composes ("C=..,ST=..,L=..,O=..,OU=..,CN=..").
 #pragma once
 

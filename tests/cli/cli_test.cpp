@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ombrel-cli as scripts meet it: the real program on the real library, its output files
 // read back with the openssl command.
 #include "process.h"

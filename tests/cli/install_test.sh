@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # cmake --install into a scratch prefix: each file in its freedesktop place, the metadata
 # accepted by the validators, and the command running without LD_LIBRARY_PATH.
 # Usage: install_test.sh BUILD_DIR APP_ID LIBDIR WITH_DESKTOP_PROGRAM(0|1)

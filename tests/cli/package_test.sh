@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Debian package with cpack, unpacks it into a scratch folder and runs
 # ombrel-cli from there: the package alone must be enough, with its dependencies declared.
 # Usage: package_test.sh BUILD_DIR OPENSSL WITH_DESKTOP_PROGRAM(0|1)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running a program the way a shell script would, and a scratch folder to run it in.
 #pragma once
 

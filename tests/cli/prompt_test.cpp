@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The password prompt on a real terminal: a pseudo-terminal stands in for the keyboard, so
 // the test sees exactly what the user would see echoed.
 #include "process.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A form in memory: control texts by number, the key-length position, and every message
 // box shown, with how many component instances were alive while it was up.
 #pragma once

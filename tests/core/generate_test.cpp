@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "core/generate.h"
 #include "fakecertmgr.h"
 #include "fakeform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A recording stand-in for the certificate manager's four C functions. It records every
 // call in order, answers with scripted results and error texts, can raise events through
 // the sink during a call, and tracks which instances are alive.

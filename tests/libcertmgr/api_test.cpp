@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The C interface's contract beyond single methods: null handles, the error text's lifetime, events.
 #include "component.h"
 #include "pfx.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every bad input in one table: the call fails, says what is wrong in terms the user knows, and
 // never repeats a password.
 #include "component.h"

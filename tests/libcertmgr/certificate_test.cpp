@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the two kinds of certificate hold: fields, key, signature and extensions, and the automatic
 // subject alternative name.
 #include "component.h"

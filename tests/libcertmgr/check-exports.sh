@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The library's dynamic symbol table must define the four C functions and nothing else.
 set -eu
 expected="CertMgr_Create

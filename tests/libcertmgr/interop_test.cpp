@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Independent readers open both formats, and OpenSSL's verifier accepts the certificates made here:
 // self-signed, issued by a self-signed one of this same component, and issued below an intermediate.
 #include "component.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs with OPENSSL_MODULES pointing at an empty place, so the component cannot load the legacy
 // provider: only files that need it fail, and they say why.
 #include "component.h"

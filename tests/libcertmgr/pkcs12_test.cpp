@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The output file: its protection in both formats, its password, names, chain and mode.
 #include "component.h"
 #include "pfx.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Settings reach the certificate and the file; a refused value leaves the earlier one in force.
 #include "component.h"
 #include "pfx.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Signing files that load, in every protection and key type, and what the issued certificate
 // carries from them.
 #include "component.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The subject text the tool composes comes out as the attributes it names, in its order, with the
 // country as PrintableString and the rest as UTF8String.
 #include "component.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A write that fails names the path and the reason, leaves an existing file as it was and leaves no
 // temporary file behind.
 #include "component.h"

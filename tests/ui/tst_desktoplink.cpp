@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real desktop services behind the link label, with stand-ins on disk for the desktop.
 #include "ui/desktoplink.h"
 

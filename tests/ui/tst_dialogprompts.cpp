@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real prompts: QFileDialog with the pickers' settings, and the form's QMessageBox.
 #include "uitesting.h"
 

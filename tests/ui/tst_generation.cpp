@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // "Generate Certificate" from the form to a .pfx file, with the real certificate manager.
 #include "uitesting.h"
 

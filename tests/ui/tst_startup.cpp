@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's start: the application object runs the form and leaves nothing behind.
 #include "uitesting.h"
 

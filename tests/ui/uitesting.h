@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Helpers shared by the front end's tests: scripted prompts, and driving real modal windows.
 #pragma once
 

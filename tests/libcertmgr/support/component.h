@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Drives the component through its four C functions with the same arrays that the tool's owner
 // builds: count + 1 parameters closed by 0, and as many lengths, all 0.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads the component's output back with OpenSSL, independently of the component's own code.
 #pragma once
 

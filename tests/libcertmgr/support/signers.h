@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Signing files made by the tests themselves, each once per test process and only when asked for.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A fresh folder under the system's temporary folder, removed with everything in it.
 #pragma once
 
