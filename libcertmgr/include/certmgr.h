@@ -33,6 +33,29 @@ enum {
     CERTMGR_ISSUE_SIGNED = 10             /* subject text, serial number */
 };
 
+/* Names of the settings that CERTMGR_APPLY_SETTING takes as "name=value". */
+#define CERTMGR_SETTING_VALIDITY_DAYS "CertValidityTime"      /* days, 1 or more */
+#define CERTMGR_SETTING_KEY_LENGTH "CertKeyLength"            /* RSA key bits */
+#define CERTMGR_SETTING_PFX_ENCRYPTION "PfxEncryption"        /* AES256 or 3DES */
+#define CERTMGR_SETTING_SUBJECT_ALT_NAMES "CertSubjectAltNames" /* comma-separated DNS names and IP addresses */
+#define CERTMGR_SETTING_REPLACE_EXISTING "ReplaceExisting"    /* 1 (default) replaces an existing output file, 0 never does */
+#define CERTMGR_SETTING_AUTHORITY "CertAuthority"             /* 1 makes a certificate that can sign others */
+
+/* Results of CertMgr_Do. Callers may treat every non-zero value as a failure; the distinct
+ * values let a front end word its message. */
+enum {
+    CERTMGR_OK = 0,
+    CERTMGR_FAILED = 1,
+    CERTMGR_WRONG_PASSWORD = 2, /* LoadSigningCertificate: the password does not open the file */
+    CERTMGR_CANCELLED = 3,      /* the event sink asked to stop */
+    CERTMGR_BUSY = 4            /* another thread is in a call on the same instance */
+};
+
+/* Events raised through the sink. CERTMGR_EVENT_PROGRESS comes repeatedly while a key is
+ * generated; params[0] counts the steps so far. A non-zero answer stops the call, which then
+ * fails with CERTMGR_CANCELLED and leaves nothing behind. */
+enum { CERTMGR_EVENT_PROGRESS = 3 };
+
 /* Called by the component during a method call; context is the pointer given
  * to CertMgr_Create. The result goes back to the component. */
 typedef int32_t (*CertMgrEventSink)(void *context, int32_t event, int32_t count, intptr_t *params,
