@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: Apache-2.0
-// ombrel-cli: the generation procedure of the desktop program, driven by options.
-#include "cli/cliform.h"
+// ombrel-cli: the desktop program's generation procedure, driven by options.
 #include "cli/options.h"
 #include "cli/password.h"
 #include "core/certmgr.h"
 #include "core/generate.h"
 
+#include <certmgr.h>
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
 #ifndef OMBREL_VERSION
@@ -26,30 +27,55 @@ int UsageError(const std::string& message) {
     return kUsageError;
 }
 
+void Warn(const std::string& message) {
+    std::fprintf(stderr, "ombrel-cli: warning: %s\n", message.c_str());
+}
+
 bool Exists(const std::string& path) {
     struct stat info;
     return lstat(path.c_str(), &info) == 0;
 }
 
-// The generation procedure does not look at the results of settings, so a value the library
-// refuses would quietly give a certificate without it: a validity the library cannot use, or
-// a name that is none. Offering them to a scratch instance first makes that a usage error.
-// Each setting comes with the option that asked for it, to name in the error.
-bool SettingsAccepted(const std::vector<std::pair<std::string, std::string>>& settings, std::string& error) {
-    CCertMgr probe;
-    for (const auto& [option, setting] : settings) {
-        if (probe.ApplySetting(setting) != 0) {
-            error = option + ": " + probe.GetLastErrorText();
-            return false;
-        }
-    }
-    return true;
+// Set by SIGINT or SIGTERM while a certificate is being made; the component asks through its
+// progress event whether to go on, so an interrupted run stops without leaving a file behind.
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void OnInterrupt(int) {
+    g_interrupted.store(true);
 }
+
+class InterruptibleCertMgr : public CCertMgr {
+public:
+    std::int32_t OnComponentEvent3(std::intptr_t*) override { return g_interrupted.load() ? 1 : 0; }
+};
+
+// Catches the two signals for its lifetime only: before and after the run there is nothing to
+// clean up, and the default action is what a user expects.
+class InterruptScope {
+public:
+    InterruptScope() {
+        struct sigaction action = {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &m_oldInt);
+        sigaction(SIGTERM, &action, &m_oldTerm);
+    }
+    ~InterruptScope() {
+        sigaction(SIGINT, &m_oldInt, nullptr);
+        sigaction(SIGTERM, &m_oldTerm, nullptr);
+    }
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+
+private:
+    struct sigaction m_oldInt = {};
+    struct sigaction m_oldTerm = {};
+};
 
 // The password from its option, its file or the terminal. A new password is asked twice,
 // since a mistyped one would lock the key away for good.
-std::optional<std::string> ResolvePassword(const PasswordSource& source, const std::string& prompt,
-                                           bool confirm, std::string& error) {
+std::optional<std::string> ResolvePassword(const PasswordSource& source, const char* fileOption,
+                                           const std::string& prompt, bool confirm, std::string& error) {
     if (source.text) {
         return source.text;
     }
@@ -59,7 +85,9 @@ std::optional<std::string> ResolvePassword(const PasswordSource& source, const s
         return ReadPasswordFile(*source.file, error);
     }
     if (!typed) {
-        return std::string();
+        // Nobody to ask: a key saved with an empty password by accident is worse than a stop.
+        error = std::string("no password given and no terminal to ask for one; use ") + fileOption;
+        return std::nullopt;
     }
     auto first = PromptPassword(prompt, error);
     if (!first || !confirm) {
@@ -84,6 +112,7 @@ int main(int argc, char* argv[]) {
         return UsageError(parsed.error);
     }
     CliOptions& options = parsed.options;
+    CertRequest& request = options.request;
     if (options.help) {
         std::fputs(UsageText().c_str(), stdout);
         return kSucceeded;
@@ -92,44 +121,45 @@ int main(int argc, char* argv[]) {
         std::puts("Ombrel " OMBREL_VERSION);
         return kSucceeded;
     }
-
-    const std::string& out = options.texts[IDC_OUTPUT_FILE];
-    const std::string& signer = options.texts[IDC_SIGNING_FILE];
-    // The desktop program's save dialog asks before it replaces a file; a replaced .pfx
-    // takes its private key with it.
-    if (!out.empty() && !options.force && Exists(out)) {
-        return UsageError("'" + out + "' exists; add --force to replace it");
+    // Without an output file the run stops before it reads a password, so none is asked for.
+    if (request.outputFile.empty()) {
+        std::fputs("ombrel-cli: Enter an output certificate file.\n", stderr);
+        return kGenerationFailed;
+    }
+    // A replaced .pfx takes its private key with it.
+    if (!options.force && Exists(request.outputFile)) {
+        return UsageError("'" + request.outputFile + "' exists; add --force to replace it");
     }
 
-    const std::vector<std::string> extras = ExtraSettings(options);
-    std::vector<std::pair<std::string, std::string>> checked = {
-        {"--days", "CertValidityTime=" + std::to_string(ParseUnsigned(options.texts[IDC_VALID_DAYS]))}};
-    for (const std::string& extra : extras) {
-        checked.emplace_back(extra.starts_with("PfxEncryption=") ? "--legacy-pfx" : "--san", extra);
-    }
     std::string error;
-    if (!SettingsAccepted(checked, error)) {
+    auto password = ResolvePassword(options.password, "--password-file",
+                                    "Password for '" + request.outputFile + "': ", true, error);
+    if (!password) {
         return UsageError(error);
     }
-
-    // Without an output file the run stops before it reads a password, so none is asked for.
-    if (!out.empty()) {
-        auto password = ResolvePassword(options.password, "Password for '" + out + "': ", true, error);
-        if (!password) {
+    request.password = std::move(*password);
+    if (request.password.empty()) {
+        Warn("the private key is saved without a password");
+    }
+    if (HasSigningFile(request)) {
+        auto signerPassword = ResolvePassword(options.signerPassword, "--signer-password-file",
+                                              "Password of '" + request.signingFile + "': ", false, error);
+        if (!signerPassword) {
             return UsageError(error);
         }
-        options.texts[IDC_PASSWORD] = *password;
-        if (!signer.empty()) {
-            auto signerPassword =
-                ResolvePassword(options.signerPassword, "Password of '" + signer + "': ", false, error);
-            if (!signerPassword) {
-                return UsageError(error);
-            }
-            options.texts[IDC_SIGNING_PASSWORD] = *signerPassword;
-        }
+        request.signingPassword = std::move(*signerPassword);
     }
 
-    CliForm form(std::move(options.texts), options.keyLengthPosition);
-    GenerateCertificate(form, extras);
-    return form.Outcome() == MessageIcon::Information ? kSucceeded : kGenerationFailed;
+    GenerationOutcome outcome;
+    {
+        InterruptScope interrupts;
+        InterruptibleCertMgr certMgr;
+        outcome = RunGeneration(certMgr, request, ExtraSettings(options));
+    }
+    if (outcome.written) {
+        std::printf("%s\n", outcome.message.c_str());
+        return kSucceeded;
+    }
+    std::fprintf(stderr, "ombrel-cli: %s\n", outcome.message.c_str());
+    return kGenerationFailed;
 }

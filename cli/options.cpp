@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/options.h"
 
-#include "core/certrequest.h"
-
+#include <certmgr.h>
 #include <getopt.h>
+
+#include <algorithm>
 
 #include <string_view>
 
@@ -56,32 +57,25 @@ const option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// The form's fields accept only digits, and the form reads anything beyond 32 bits as 0.
-// A command line has no such keyboard filter, so text the form could not hold is refused
-// here instead of silently becoming 0 days or serial number 0.
-bool IsFormNumber(std::string_view text) {
-    if (text.empty() || text.size() > 10) {
-        return false;
-    }
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return text.size() < 10 || text <= "4294967295";
+// The key lengths the desktop program offers.
+bool IsOfferedKeyLength(std::uint64_t bits) {
+    return std::find(kKeyLengths.begin(), kKeyLengths.end(), static_cast<std::int32_t>(bits)) !=
+           kKeyLengths.end();
 }
 
-// Positions in the key-length list, as the form numbers them.
-std::optional<std::int32_t> KeyLengthPosition(std::string_view bits) {
-    if (bits == "512")
-        return 0;
-    if (bits == "1024")
-        return 1;
-    if (bits == "2048")
-        return 2;
-    if (bits == "4096")
-        return 3;
-    return std::nullopt;
+std::string OfferedKeyLengths() {
+    std::string text;
+    for (std::size_t i = 0; i < kKeyLengths.size(); ++i) {
+        text += i == 0 ? "" : i + 1 == kKeyLengths.size() ? " or " : ", ";
+        text += std::to_string(kKeyLengths[i]);
+    }
+    return text;
+}
+
+// The desktop program keeps a subject field to what fits its buffer; the command does the same,
+// so that both make the same certificate from the same text.
+std::string SubjectField(const std::string& value) {
+    return CutToBuffer(value, kSubjectFieldBuffer);
 }
 
 }  // namespace
@@ -89,8 +83,9 @@ std::optional<std::int32_t> KeyLengthPosition(std::string_view bits) {
 ParseResult ParseCommandLine(int argc, char* argv[]) {
     ParseResult result;
     CliOptions& o = result.options;
-    o.texts[IDC_VALID_DAYS] = "365";
-    o.texts[IDC_SERIAL_NUMBER] = "1";
+    CertRequest& r = o.request;
+    r.validDays = 365;
+    r.serialNumber = 1;
 
     opterr = 0;  // every complaint is worded here
     optind = 0;  // restart, so that parsing twice in one process works
@@ -107,43 +102,46 @@ ParseResult ParseCommandLine(int argc, char* argv[]) {
         index = -1;
         switch (id) {
             case kCountry:
-                o.texts[IDC_COUNTRY] = value;
+                r.country = SubjectField(value);
                 break;
             case kState:
-                o.texts[IDC_STATE] = value;
+                r.state = SubjectField(value);
                 break;
             case kCity:
-                o.texts[IDC_CITY] = value;
+                r.city = SubjectField(value);
                 break;
             case kOrg:
-                o.texts[IDC_ORGANIZATION] = value;
+                r.organization = SubjectField(value);
                 break;
             case kOrgUnit:
-                o.texts[IDC_ORGANIZATIONAL_UNIT] = value;
+                r.organizationalUnit = SubjectField(value);
                 break;
             case kCommonName:
-                o.texts[IDC_COMMON_NAME] = value;
+                r.commonName = SubjectField(value);
                 break;
             case kOut:
-                o.texts[IDC_OUTPUT_FILE] = value;
+                r.outputFile = value;
                 break;
             case kSigner:
-                o.texts[IDC_SIGNING_FILE] = value;
+                r.signingFile = value;
                 break;
             case kDays:
-            case kSerial:
-                if (!IsFormNumber(value)) {
+            case kSerial: {
+                const auto number = ParseUnsigned(value, UINT32_MAX);
+                if (!number) {
                     return fail(name + " takes a whole number from 0 to 4294967295, not '" + value + "'");
                 }
-                o.texts[id == kDays ? IDC_VALID_DAYS : IDC_SERIAL_NUMBER] = value;
+                (id == kDays ? r.validDays : r.serialNumber) = static_cast<std::uint32_t>(*number);
                 break;
-            case kKeyLength:
-                if (auto position = KeyLengthPosition(value)) {
-                    o.keyLengthPosition = *position;
-                } else {
-                    return fail("--key-length takes 512, 1024, 2048 or 4096, not '" + value + "'");
+            }
+            case kKeyLength: {
+                const auto bits = ParseUnsigned(value, INT32_MAX);
+                if (!bits || !IsOfferedKeyLength(*bits)) {
+                    return fail("--key-length takes " + OfferedKeyLengths() + ", not '" + value + "'");
                 }
+                r.keyLength = static_cast<std::int32_t>(*bits);
                 break;
+            }
             case kPassword:
                 o.password.text = value;
                 break;
@@ -201,14 +199,14 @@ ParseResult ParseCommandLine(int argc, char* argv[]) {
 std::vector<std::string> ExtraSettings(const CliOptions& options) {
     std::vector<std::string> settings;
     if (options.legacyPfx) {
-        settings.push_back("PfxEncryption=3DES");
+        settings.push_back(std::string(CERTMGR_SETTING_PFX_ENCRYPTION) + "=3DES");
     }
     if (!options.subjectAltNames.empty()) {
         std::string names;
         for (const std::string& name : options.subjectAltNames) {
             names += (names.empty() ? "" : ",") + name;
         }
-        settings.push_back("CertSubjectAltNames=" + names);
+        settings.push_back(std::string(CERTMGR_SETTING_SUBJECT_ALT_NAMES) + "=" + names);
     }
     return settings;
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-// The command line of ombrel-cli, read into the values of one run.
+// The command line of ombrel-cli, read into the request of one run.
 #pragma once
 
-#include <cstdint>
-#include <map>
+#include "core/certrequest.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,9 +17,9 @@ struct PasswordSource {
 };
 
 struct CliOptions {
-    // Control texts by control number, with the form's defaults.
-    std::map<int, std::string> texts;
-    std::int32_t keyLengthPosition = 1;
+    // The request with the command's defaults; the passwords are filled in later, from their
+    // sources, once the command line is known to be sound.
+    CertRequest request;
     PasswordSource password;
     PasswordSource signerPassword;
     bool legacyPfx = false;
@@ -37,7 +37,7 @@ struct ParseResult {
 
 ParseResult ParseCommandLine(int argc, char* argv[]);
 
-// The extra settings the options ask for; empty when none of the extras was given.
+// The settings the options ask for beyond the request's own; empty when none was given.
 std::vector<std::string> ExtraSettings(const CliOptions& options);
 
 // The text of --help.

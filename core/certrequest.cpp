@@ -8,7 +8,7 @@ std::string IFormAccess::GetDlgItemText(int control, std::size_t bufferSize) {
 }
 
 std::uint32_t IFormAccess::GetDlgItemInt(int control) {
-    return ParseUnsigned(ControlText(control));
+    return static_cast<std::uint32_t>(ParseUnsigned(ControlText(control), UINT32_MAX).value_or(0));
 }
 
 std::string CutToBuffer(std::string_view text, std::size_t bufferSize) {
@@ -32,14 +32,14 @@ std::string CutToBuffer(std::string_view text, std::size_t bufferSize) {
     return std::string(text.substr(0, end));
 }
 
-std::uint32_t ParseUnsigned(std::string_view text) {
-    std::uint32_t value = 0;
+std::optional<std::uint64_t> ParseUnsigned(std::string_view text, std::uint64_t limit) {
+    std::uint64_t value = 0;
     const char* first = text.data();
     const char* last = first + text.size();
-    // from_chars accepts no sign or blank, and reports overflow instead of wrapping.
+    // from_chars accepts no blank; a sign is refused here, and overflow is reported, not wrapped.
     auto [ptr, ec] = std::from_chars(first, last, value);
-    if (text.empty() || ec != std::errc{} || ptr != last) {
-        return 0;
+    if (text.empty() || text.front() == '-' || ec != std::errc{} || ptr != last || value > limit) {
+        return std::nullopt;
     }
     return value;
 }
@@ -69,16 +69,10 @@ bool HasSigningFile(const CertRequest& request) {
 }
 
 std::int32_t KeyLengthFromSelection(std::int32_t position) {
-    switch (position) {
-        case 0:
-            return 512;
-        case 2:
-            return 2048;
-        case 3:
-            return 4096;
-        default:
-            return 1024;
+    if (position < 0 || static_cast<std::size_t>(position) >= kKeyLengths.size()) {
+        return kDefaultKeyLength;
     }
+    return kKeyLengths[static_cast<std::size_t>(position)];
 }
 
 void BuildSubjectName(const CertRequest& request, std::string& subject) {

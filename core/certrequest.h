@@ -3,8 +3,10 @@
 // subject name composed from them.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +37,11 @@ inline constexpr std::size_t kSubjectFieldBuffer = 1024;
 // The message-box icons the logic asks for; each front end maps them to its own.
 enum class MessageIcon { Error, Information };
 
+// The key lengths the form offers, in the order of its list.
+inline constexpr std::array<std::int32_t, 4> kKeyLengths = {512, 1024, 2048, 4096};
+// What a key-length position outside the list (nothing selected) stands for.
+inline constexpr std::int32_t kDefaultKeyLength = 1024;
+
 struct CertRequest {
     std::uint32_t validDays = 0;
     std::string country;
@@ -45,7 +52,7 @@ struct CertRequest {
     std::string commonName;
     std::uint32_t serialNumber = 0;
     std::string password;
-    std::int32_t keyLength = 1024;
+    std::int32_t keyLength = kDefaultKeyLength;
     std::string outputFile;
     std::string signingFile;
     std::string signingPassword;
@@ -78,8 +85,10 @@ protected:
 // character that would not fit whole is left out rather than split.
 std::string CutToBuffer(std::string_view text, std::size_t bufferSize);
 
-// An unsigned decimal number of at most 4294967295 made only of digits; 0 for anything else.
-std::uint32_t ParseUnsigned(std::string_view text);
+// A decimal number made only of ASCII digits (no sign, no blanks) of at most limit; nothing
+// for anything else, an empty text included.
+std::optional<std::uint64_t> ParseUnsigned(std::string_view text, std::uint64_t limit);
+
 
 CertRequest ReadCertRequest(IFormAccess& form);
 bool HasSigningFile(const CertRequest& request);

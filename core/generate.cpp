@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "core/generate.h"
 
-#include "core/certmgr.h"
+#include <certmgr.h>
 
 #include <string>
 
@@ -15,13 +15,56 @@ bool CheckOutputFile(IFormAccess& form) {
 
 namespace {
 
-// The settings are written as unsigned decimals: a validity beyond 2^31 - 1 days must
-// not reach the component as a negative number.
+// Written as unsigned decimals: a validity beyond 2^31 - 1 days must not reach the component
+// as a negative number.
 std::string Setting(const char* name, std::uint32_t value) {
     return std::string(name) + "=" + std::to_string(value);
 }
 
+GenerationOutcome Failed(const std::string& message) {
+    return {false, message, MessageIcon::Error};
+}
+
 }  // namespace
+
+GenerationOutcome RunGeneration(CCertMgr& certMgr, const CertRequest& request,
+                                const std::vector<std::string>& extraSettings) {
+    std::string subject;
+    BuildSubjectName(request, subject);
+
+    // A refused setting would otherwise give a certificate with the component's default and a
+    // success message for something the user did not ask for.
+    std::vector<std::string> settings = {
+        Setting(CERTMGR_SETTING_VALIDITY_DAYS, request.validDays),
+        Setting(CERTMGR_SETTING_KEY_LENGTH, static_cast<std::uint32_t>(request.keyLength))};
+    settings.insert(settings.end(), extraSettings.begin(), extraSettings.end());
+    for (const std::string& setting : settings) {
+        if (certMgr.ApplySetting(setting) != 0) {
+            return Failed(certMgr.GetLastErrorText());
+        }
+    }
+
+    if (HasSigningFile(request)) {
+        const std::int32_t loaded =
+            certMgr.LoadSigningCertificate(request.signingFile, request.signingPassword, std::string());
+        if (loaded != 0) {
+            (void)loaded;
+            return Failed(certMgr.GetLastErrorText() + " (Wrong Password?)");
+        }
+        if (certMgr.IssueSigned(subject, request.serialNumber) != 0) {
+            return Failed(certMgr.GetLastErrorText());
+        }
+    } else if (certMgr.CreateSelfSigned(subject, request.serialNumber) != 0) {
+        return Failed(certMgr.GetLastErrorText());
+    }
+
+    const std::int32_t exported = certMgr.ExportToFile(request.outputFile, request.password);
+    certMgr.DiscardCertificate();
+    if (exported != 0) {
+        return Failed(certMgr.GetLastErrorText());
+    }
+    return {true, kSuccessMessage, MessageIcon::Information};
+}
 
 void GenerateCertificate(IFormAccess& form, const std::vector<std::string>& extraSettings) {
     if (!CheckOutputFile(form)) {
@@ -30,41 +73,7 @@ void GenerateCertificate(IFormAccess& form, const std::vector<std::string>& extr
     // Declared before the run's texts, so it is destroyed after them and after the message
     // box, on every way out of the run.
     CCertMgr certMgr;
-
     const CertRequest request = ReadCertRequest(form);
-    std::string subject;
-    BuildSubjectName(request, subject);
-
-    // A refused setting does not stop the run.
-    certMgr.ApplySetting(Setting("CertValidityTime", request.validDays));
-    certMgr.ApplySetting(Setting("CertKeyLength", static_cast<std::uint32_t>(request.keyLength)));
-    for (const std::string& setting : extraSettings) {
-        certMgr.ApplySetting(setting);
-    }
-
-    std::string note;
-    bool made = false;
-    if (HasSigningFile(request)) {
-        if (certMgr.LoadSigningCertificate(request.signingFile, request.signingPassword, std::string()) !=
-            0) {
-            note = "Wrong Password?";
-        } else {
-            made = certMgr.IssueSigned(subject, request.serialNumber) == 0;
-        }
-    } else {
-        made = certMgr.CreateSelfSigned(subject, request.serialNumber) == 0;
-    }
-
-    if (made) {
-        const std::int32_t exported = certMgr.ExportToFile(request.outputFile, request.password);
-        certMgr.DiscardCertificate();
-        if (exported == 0) {
-            form.MessageBox("Certificate successfully created!", kAppCaption, MessageIcon::Information);
-            return;
-        }
-    }
-
-    const std::string error = certMgr.GetLastErrorText();
-    const std::string message = note.empty() ? error : error + " (" + note + ")";
-    form.MessageBox(message, kAppCaption, MessageIcon::Error);
+    const GenerationOutcome outcome = RunGeneration(certMgr, request, extraSettings);
+    form.MessageBox(outcome.message, kAppCaption, outcome.icon);
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "core/certrequest.h"
+#include "decimal_cases.h"
 #include "fakeform.h"
 
 #include <gtest/gtest.h>
@@ -68,16 +69,19 @@ TEST(CutToBuffer, KeepsAtMostBufferMinusOneBytesWithoutSplittingACharacter) {
     }
 }
 
-TEST(ParseUnsigned, AcceptsOnlyPlainDecimalsThatFitThirtyTwoBits) {
-    const std::pair<const char*, std::uint32_t> cases[] = {
-        {"365", 365}, {"007", 7},        {"4294967295", 4294967295u},
-        {"", 0},      {"4294967296", 0}, {"99999999999", 0},
-        {"12a", 0},   {"a12", 0},        {"-1", 0},
-        {"+1", 0},    {" 1", 0},         {"1 ", 0},
-        {"1.5", 0},   {"٣", 0},
-    };
-    for (const auto& [text, expected] : cases) {
-        EXPECT_EQ(ParseUnsigned(text), expected) << '"' << text << '"';
+TEST(ParseUnsigned, AcceptsOnlyPlainDecimalsWithinTheLimit) {
+    for (const DecimalCase& c : kDecimalCases) {
+        EXPECT_EQ(ParseUnsigned(c.text, UINT32_MAX), c.value) << '"' << c.text << '"';
+    }
+    EXPECT_EQ(ParseUnsigned("8192", 8192), 8192u);
+    EXPECT_EQ(ParseUnsigned("8193", 8192), std::nullopt);
+}
+
+TEST(GetDlgItemInt, ReadsZeroForAnythingButANumber) {
+    for (const DecimalCase& c : kDecimalCases) {
+        FakeForm form;
+        form.texts[IDC_VALID_DAYS] = c.text;
+        EXPECT_EQ(form.GetDlgItemInt(IDC_VALID_DAYS), c.value.value_or(0)) << '"' << c.text << '"';
     }
 }
 

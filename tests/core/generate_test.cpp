@@ -73,9 +73,9 @@ TEST_F(GenerateTest, EveryOutcomeShowsOneBoxAndDestroysTheInstanceAfterIt) {
          {8, 10, 6, 4},
          "Certificate successfully created!",
          MessageIcon::Information},
-        {"refused settings and discard change nothing",
+        {"a failed discard changes nothing",
          false,
-         {{1, "bad setting"}, {4, "discard failed"}},
+         {{4, "discard failed"}},
          {2, 6, 4},
          "Certificate successfully created!",
          MessageIcon::Information},
@@ -193,6 +193,31 @@ TEST_F(GenerateTest, ExtraSettingsFollowTheFormsOwn) {
                                                      {"PfxEncryption=3DES"},
                                                      {"CertSubjectAltNames=a.example,10.0.0.1"}}));
     EXPECT_EQ(component.Sequence(), (std::vector<std::int32_t>{1, 1, 1, 1, 2, 6, 4}));
+}
+
+// The run stops at the first setting the component refuses, before any key is made, and shows
+// the component's own words for it.
+TEST_F(GenerateTest, ARefusedSettingEndsTheRunBeforeAnyKey) {
+    const std::vector<std::string> extras = {"PfxEncryption=3DES", "CertSubjectAltNames=a.example"};
+    for (std::size_t refused = 0; refused < 2 + extras.size(); ++refused) {
+        SetUp();
+        int seen = 0;
+        component.OnCall(CERTMGR_APPLY_SETTING, [&](const fake::RaiseEvent&) {
+            if (seen++ == static_cast<int>(refused)) {
+                component.SetResult(CERTMGR_APPLY_SETTING, 1, "refused #" + std::to_string(refused));
+            }
+        });
+
+        GenerateCertificate(form, extras);
+
+        std::vector<std::int32_t> expected(refused + 1, CERTMGR_APPLY_SETTING);
+        expected.push_back(kLastError);
+        EXPECT_EQ(component.Sequence(), expected) << refused;
+        ASSERT_EQ(form.boxes.size(), 1u);
+        EXPECT_EQ(form.boxes[0].text, "refused #" + std::to_string(refused));
+        EXPECT_EQ(form.boxes[0].icon, MessageIcon::Error);
+        EXPECT_EQ(component.Destroyed(), 1);
+    }
 }
 
 TEST_F(GenerateTest, EmptyOutputFileStopsBeforeAnyInstance) {
