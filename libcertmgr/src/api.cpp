@@ -169,7 +169,8 @@ public:
         while ((code = ERR_get_error_all(&file, &line, &func, &data, &flags)) != 0) {
             try {
                 const bool text = (flags & ERR_TXT_STRING) != 0 && data != nullptr;
-                m_saved.push_back({code, file, line, func, text, text ? data : ""});
+                m_saved.push_back({code, file != nullptr ? file : "", line, func != nullptr ? func : "", text,
+                                   text ? data : ""});
             } catch (...) {
                 // Short of memory, the rest is dropped: the call itself matters more.
             }
@@ -179,8 +180,7 @@ public:
         ERR_clear_error();
         for (const Saved& error : m_saved) {
             ERR_new();
-            // File and function names are static texts of the library that raised the error.
-            ERR_set_debug(error.file, error.line, error.func);
+            ERR_set_debug(error.file.c_str(), error.line, error.func.c_str());
             if (error.hasText) {
                 ERR_set_error(ERR_GET_LIB(error.code), ERR_GET_REASON(error.code), "%s", error.text.c_str());
             } else {
@@ -194,9 +194,9 @@ public:
 private:
     struct Saved {
         unsigned long code;
-        const char* file;
+        std::string file;  // copies: the queue owns its texts and frees them when it is cleared
         int line;
-        const char* func;
+        std::string func;
         bool hasText;
         std::string text;
     };
