@@ -4,9 +4,16 @@
  * methods invoked by number with two parallel argument arrays.
  *
  * Each argument array has count + 1 pointer-wide entries and is closed by a 0
- * entry. A text parameter is the address of a zero-terminated UTF-8 text; a
- * number is passed as the value itself. Every method returns 0 for success and
- * any other value for failure; CertMgr_GetLastError then describes the failure.
+ * entry. A text parameter is the address of a UTF-8 text: zero-terminated when
+ * its entry in the length array is 0, otherwise exactly that many bytes, none of
+ * them zero. A number is passed as the value itself. Every method returns 0 for
+ * success and any other value for failure; CertMgr_GetLastError then describes
+ * the failure.
+ *
+ * One instance is used by one thread at a time; separate instances may work in
+ * parallel. A call that meets another thread's call on the same instance fails
+ * at once with CERTMGR_BUSY; on the refused thread CertMgr_GetLastError then
+ * says so, while the running call's own text is left untouched.
  */
 #ifndef CERTMGR_H
 #define CERTMGR_H
@@ -52,8 +59,10 @@ enum {
 };
 
 /* Events raised through the sink. CERTMGR_EVENT_PROGRESS comes repeatedly while a key is
- * generated; params[0] counts the steps so far. A non-zero answer stops the call, which then
- * fails with CERTMGR_CANCELLED and leaves nothing behind. */
+ * generated, always on the thread that made the call: params[0] counts the steps so far and
+ * params[1] is the closing 0; count is 1 and the lengths are 0. Both arrays have at least 8
+ * entries. A non-zero answer stops the call, which then fails with CERTMGR_CANCELLED and leaves
+ * nothing behind. */
 enum { CERTMGR_EVENT_PROGRESS = 3 };
 
 /* Called by the component during a method call; context is the pointer given

@@ -16,27 +16,40 @@ bool IsHostChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
 }
 
+bool IsLabel(std::string_view label) {
+    return !label.empty() && label.size() <= 63 && label.front() != '-' && label.back() != '-' &&
+           std::all_of(label.begin(), label.end(), IsHostChar);
+}
+
 bool IsHostName(std::string_view name) {
-    if (name.substr(0, 2) == "*.") {
-        name.remove_prefix(2);
-    }
     if (name.empty() || name.size() > 253) {
         return false;
     }
+    // A wildcard stands for the whole leftmost label, above at least two more: "*.com" would claim
+    // every host of a top-level domain, and clients refuse it.
+    const bool wildcard = name.substr(0, 2) == "*.";
+    if (wildcard) {
+        name.remove_prefix(2);
+    }
+    std::size_t labels = 0;
     std::string_view lastLabel;
     std::size_t start = 0;
     while (true) {
         const auto dot = name.find('.', start);
         const auto label =
             name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
-        if (label.empty() || label.size() > 63 || !std::all_of(label.begin(), label.end(), IsHostChar)) {
+        if (!IsLabel(label)) {
             return false;
         }
+        ++labels;
         lastLabel = label;
         if (dot == std::string_view::npos) {
             break;
         }
         start = dot + 1;
+    }
+    if (wildcard && labels < 2) {
+        return false;
     }
     // A name whose last label is all digits would read as an address, and a broken one ("10.0.0").
     return !std::all_of(lastLabel.begin(), lastLabel.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -77,9 +90,12 @@ std::vector<AltName> ParseAltNameList(std::string_view list, std::string_view se
         }
         auto name = AltNameOf(entry);
         if (!name) {
-            Fail(std::string(settingName) + ": " + Quoted(std::string(entry)) +
-                 " is neither a DNS name (letters, digits, hyphens and dots, optionally starting with \"*.\")"
-                 " nor an IPv4 or IPv6 address.");
+            Fail(
+                std::string(settingName) + ": " + Quoted(std::string(entry)) +
+                " is neither a DNS name nor an IPv4 or IPv6 address. A DNS name is labels of letters, digits"
+                " and hyphens, joined by dots, each of 1 to 63 characters that neither starts nor ends with a"
+                " hyphen, at most 253 characters in all; \"*.\" may stand first, before at least two "
+                "labels.");
         }
         names.push_back(std::move(*name));
         if (comma == std::string_view::npos) {

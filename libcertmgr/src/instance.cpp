@@ -45,7 +45,8 @@ void Instance::Make(const char* subjectText, std::uint32_t serial, bool issued) 
     }
     const Subject subject = ParseSubject(subjectText);
     CheckSerialAndValidity(serial, m_settings);
-    EvpPkeyPtr key = GenerateRsaKey(crypto.Get(), m_settings.keyBits, KeygenRacers());
+    const KeygenProgress progress{m_sink, m_context};
+    EvpPkeyPtr key = GenerateRsaKey(crypto.Get(), m_settings.keyBits, KeygenRacers(), &progress);
     X509Ptr cert =
         BuildCertificate(crypto.Get(), subject, serial, m_settings, key.get(), issued ? &*m_signer : nullptr);
     X509StackPtr chain = issued ? ChainFrom(*m_signer) : ShareCertificates(nullptr);
@@ -64,7 +65,8 @@ void Instance::Export(const char* path, const char* password) {
     }
     const std::string der =
         EncodePkcs12(Crypto().Get(), m_settings.pfxFormat, password, m_currentName, *m_current);
-    WriteFileAtomically(path, der);
+    const WriteRules rules{m_settings.replaceExisting, m_signer ? &m_signerFile : nullptr};
+    WriteFileAtomically(path, der, rules);
 }
 
 void Instance::LoadSigner(const char* path, const char* password) {
@@ -73,6 +75,7 @@ void Instance::LoadSigner(const char* path, const char* password) {
     Identity signer = DecodePkcs12(crypto, der, path, password);
     CheckCanSign(signer.cert.get(), path);
     m_signer = std::move(signer);
+    m_signerFile = IdentifyFile(path);
 }
 
 void Instance::SetError(const char* text) noexcept {

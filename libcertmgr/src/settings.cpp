@@ -4,6 +4,8 @@
 #include "errors.h"
 #include "textutil.h"
 
+#include <certmgr.h>
+
 #include <string>
 
 namespace certmgr {
@@ -56,6 +58,13 @@ void ApplyAltNames(Settings& settings, std::string_view name, std::string_view v
     }
 }
 
+void ApplyReplaceExisting(Settings& settings, std::string_view name, std::string_view value) {
+    if (value != "0" && value != "1") {
+        Fail(std::string(name) + " must be 1 or 0, not " + Quoted(std::string(value)) + ".");
+    }
+    settings.replaceExisting = value == "1";
+}
+
 struct Row {
     std::string_view name;
     Apply apply;
@@ -66,6 +75,7 @@ constexpr Row kSettings[] = {
     {"CertKeyLength", ApplyKeyLength},
     {"PfxEncryption", ApplyPfxEncryption},
     {"CertSubjectAltNames", ApplyAltNames},
+    {CERTMGR_SETTING_REPLACE_EXISTING, ApplyReplaceExisting},
 };
 
 }  // namespace

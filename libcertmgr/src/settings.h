@@ -23,6 +23,7 @@ struct Settings {
     PfxFormat pfxFormat = PfxFormat::Aes256;
     // Set: these names replace the one derived from the common name (an empty list means none).
     std::optional<std::vector<AltName>> altNames;
+    bool replaceExisting = true;  // false: an export fails rather than replace an existing file
 };
 
 // Applies one "name=value" setting. On a failure the settings stay as they were.

@@ -3,11 +3,17 @@
 // read back with the openssl command.
 #include "process.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -86,6 +92,16 @@ const Case kCases[] = {
      "cannot read the password from '.'", {}},
     {"PasswordFileWithZeroByte", Make({"--password-file", "zero.txt", "--out", "out.pfx"}), {}, 2, "",
      "holds a zero byte", {}},
+    {"PasswordFileWithByteOrderMark", Make({"--password-file", "bom.txt", "--out", "out.pfx"}), {}, 0, kSuccess, "",
+     "bompw"},
+    {"PasswordFileLongestLine", Make({"--password-file", "longest.txt", "--out", "out.pfx"}), {}, 0, kSuccess, "",
+     std::string(4096, 'x')},
+    {"PasswordFileLineTooLong", Make({"--password-file", "toolong.txt", "--out", "out.pfx"}), {}, 2, "",
+     "the first line of 'toolong.txt' is longer than 4096 bytes", {}},
+    {"PasswordFileEndless", Make({"--password-file", "/dev/zero", "--out", "out.pfx"}), {}, 2, "",
+     "the first line of '/dev/zero' is longer than 4096 bytes", {}},
+    {"PasswordFromStdinTooLong", Make({"--password-file", "-", "--out", "out.pfx"}), std::string(5000, 'y'), 2, "",
+     "the first line of standard input is longer than 4096 bytes", {}},
     {"PasswordTwice", Make({"--password", "pw", "--password-file", "pw.txt", "--out", "out.pfx"}), {}, 2, "",
      "either --password or --password-file", {}},
     {"BothPasswordsFromStdin",
@@ -144,6 +160,11 @@ TEST_P(CliTableTest, Outcome) {
     dir.Write("crlf.txt", "crlfpw\r\n");
     dir.Write("empty.txt", "");
     dir.Write("zero.txt", std::string("ab\0cd\n", 6));
+    dir.Write("bom.txt",
+              "\xEF\xBB\xBF"
+              "bompw\r\n");
+    dir.Write("longest.txt", std::string(4096, 'x') + "\n");
+    dir.Write("toolong.txt", std::string(4097, 'x') + "\n");
     if (c.outExists) {
         dir.Write("out.pfx", "older data");
     }
@@ -168,8 +189,9 @@ TEST_P(CliTableTest, Outcome) {
         EXPECT_FALSE(dir.Has("out.pfx"));
     }
     // No run leaves a temporary file behind, written or not.
-    const std::set<std::string> known = {"pw.txt",  "crlf.txt", "empty.txt", "zero.txt", "out.pfx",
-                                         "out.pem", ".stdin",   ".stdout",   ".stderr"};
+    const std::set<std::string> known = {"pw.txt",  "crlf.txt",    "empty.txt",   "zero.txt",
+                                         "bom.txt", "longest.txt", "toolong.txt", "out.pfx",
+                                         "out.pem", ".stdin",      ".stdout",     ".stderr"};
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         EXPECT_TRUE(known.contains(entry.path().filename().string())) << entry.path();
     }
@@ -280,6 +302,50 @@ TEST_F(CliTest, LegacyPfxSwitchesTheEncryption) {
         EXPECT_NE(text.find(row.present), std::string::npos) << text;
         EXPECT_EQ(text.find(row.absent), std::string::npos) << text;
     }
+}
+
+// Password files that are pipes, as shells make them; and standard input keeps what follows the
+// password line for the next reader, whether it is a pipe or a file.
+TEST_F(CliTest, PasswordFromPipes) {
+    dir.Write("stdin.txt", "file-pw\nnext line\n");
+    const std::string cli = "\"$0\" --key-length 512 --common-name pipe.example.test --force --out out.pfx ";
+    const struct {
+        const char* name;
+        std::string script;
+        std::string password;
+        std::string out;
+    } rows[] = {
+        {"ProcessSubstitution", cli + "--password-file <(printf 'subst-pw\\n')", "subst-pw", kSuccess},
+        {"PipeOnStdin", "printf 'pipe-pw\\nnext line\\n' | { " + cli + "--password-file -; cat; }", "pipe-pw",
+         kSuccess + "next line\n"},
+        {"FileOnStdin", "{ " + cli + "--password-file -; cat; } < stdin.txt", "file-pw",
+         kSuccess + "next line\n"},
+    };
+    for (const auto& row : rows) {
+        const Outcome outcome = RunProgram(BASH_PROGRAM, {"-c", row.script, kCli}, dir);
+        EXPECT_EQ(outcome.status, 0) << row.name << ": " << outcome.err;
+        EXPECT_EQ(outcome.out, row.out) << row.name;
+        EXPECT_TRUE(ExtractCertificate("out.pfx", row.password, "out.pem")) << row.name;
+    }
+}
+
+// A named pipe whose writer comes later and is slow: the read waits for the line instead of taking
+// the empty pipe for an empty password.
+TEST_F(CliTest, PasswordFromANamedPipeWaitsForItsWriter) {
+    const std::string fifo = (dir / "pw.fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&fifo] {
+        const int fd = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);  // waits for ombrel-cli to open it
+        if (fd >= 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            [[maybe_unused]] const ssize_t written = write(fd, "fifo-pw\n", 8);
+            close(fd);
+        }
+    });
+    const Outcome outcome = Cli(Make({"--password-file", "pw.fifo", "--out", "out.pfx"}));
+    writer.join();
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_TRUE(ExtractCertificate("out.pfx", "fifo-pw", "out.pem"));
 }
 
 TEST_F(CliTest, SanReplacesTheAutomaticName) {

@@ -99,6 +99,25 @@ const std::vector<BadInput>& Cases() {
              return Raw(c, CERTMGR_APPLY_SETTING, 1, params, lengths);
          },
          {"closed by a 0 entry"}},
+        {"CountedTextWithZeroByte",
+         [](Component& c, const TempDir& dir) {
+             c.Apply("CertKeyLength=512");
+             c.CreateSelfSigned("CN=x", 1);
+             static const std::string password("Out\0Pass-3", 10);
+             const std::string path = dir.File("out.pfx");
+             intptr_t params[] = {TextArg(path), TextArg(password), 0};
+             intptr_t lengths[] = {0, static_cast<intptr_t>(password.size()), 0};
+             return Raw(c, CERTMGR_EXPORT_TO_FILE, 2, params, lengths);
+         },
+         {"The password holds a zero byte at byte 4 of its 10"}},
+        {"NegativeLength",
+         [](Component& c, const TempDir&) {
+             static const std::string setting = "CertKeyLength=1024";
+             intptr_t params[] = {TextArg(setting), 0};
+             intptr_t lengths[] = {-1, 0};
+             return Raw(c, CERTMGR_APPLY_SETTING, 1, params, lengths);
+         },
+         {"The setting has a length of -1 bytes", "0 for a zero-terminated text"}},
         {"NullSubjectText",
          [](Component& c, const TempDir&) {
              return c.Do(CERTMGR_CREATE_SELF_SIGNED, {0, 1});
@@ -123,6 +142,15 @@ const std::vector<BadInput>& Cases() {
         {"AltNameNotAHost",
          Setting("CertSubjectAltNames=www.example.com, not a host"),
          {"CertSubjectAltNames", "\"not a host\""}},
+        {"AltNameWildcardOverTopLevelDomain",
+         Setting("CertSubjectAltNames=*.com"),
+         {"CertSubjectAltNames", "\"*.com\"", "at least two labels"}},
+        {"AltNameLabelEndsWithHyphen",
+         Setting("CertSubjectAltNames=www-.example.com"),
+         {"CertSubjectAltNames", "\"www-.example.com\""}},
+        {"ReplaceExistingNotABoolean",
+         Setting("ReplaceExisting=yes"),
+         {"ReplaceExisting must be 1 or 0, not \"yes\"."}},
         {"AltNameEmptyEntry",
          Setting("CertSubjectAltNames=a.example,,b.example"),
          {"CertSubjectAltNames", "empty entry"}},
@@ -156,6 +184,38 @@ const std::vector<BadInput>& Cases() {
         {"OrganizationNotUtf8",
          Subject("", "", "", "Acme \xFF", "", "x"),
          {"Organization (O) is not valid UTF-8 text."}},
+
+        // Characters that do not show, in any field: controls, bidirectional controls, zero widths.
+        {"CommonNameWithLineFeed",
+         Subject("", "", "", "", "", "host\nname"),
+         {"Common Name (CN) holds a control character (U+000A)"}},
+        {"StateWithTabInside",
+         Subject("", "a\tb", "", "", "", "x"),
+         {"State (ST) holds a control character (U+0009)"}},
+        {"CityWithDelete",
+         Subject("", "", "a\x7F", "", "", "x"),
+         {"City (L) holds a control character (U+007F)"}},
+        {"UnitWithC1Control",
+         Subject("", "", "", "", "a\xC2\x85", "x"),
+         {"Organizational Unit (OU) holds a control character (U+0085)"}},
+        {"OrganizationWithRightToLeftOverride",
+         Subject("", "", "", "Acme\xE2\x80\xAEtxt.exe", "", "x"),
+         {"Organization (O) holds a bidirectional control character (U+202E)"}},
+        {"CommonNameWithIsolate",
+         Subject("", "", "", "", "", "\xE2\x81\xA6x"),
+         {"Common Name (CN) holds a bidirectional control character (U+2066)"}},
+        {"CommonNameWithZeroWidthSpace",
+         Subject("", "", "", "", "", "pay\xE2\x80\x8Bpal.com"),
+         {"Common Name (CN) holds a zero-width character (U+200B)"}},
+        {"CommonNameWithZeroWidthJoiner",
+         Subject("", "", "", "", "", "a\xE2\x80\x8D"),
+         {"Common Name (CN) holds a zero-width character (U+200D)"}},
+        {"OrganizationWithByteOrderMark",
+         Subject("", "", "",
+                 "\xEF\xBB\xBF"
+                 "Acme",
+                 "", "x"),
+         {"Organization (O) holds a zero-width character (U+FEFF)"}},
         {"SubjectWithoutAttribute", SelfSigned("hello, world"), {"does not start with an attribute"}},
         {"EmailNotAscii", SelfSigned("CN=x,emailAddress=j\xC3\xB6@example.com"), {"emailAddress"}},
 

@@ -131,6 +131,8 @@ void PrintTo(const AltNameCase& row, std::ostream* out) {
 
 class AltNameTest : public testing::TestWithParam<AltNameCase> {};
 
+const std::string kLabel63(63, 'a');
+
 TEST_P(AltNameTest, FollowsTheCommonName) {
     TempDir dir;
     Component component;
@@ -142,10 +144,18 @@ TEST_P(AltNameTest, FollowsTheCommonName) {
     EXPECT_EQ(AltNamesOf(pfx->cert.get()), GetParam().expected);
 }
 
+// One row per line, so that the table reads as one.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(CertMgr, AltNameTest,
                          testing::Values(AltNameCase{"HostName", "www.example.com", {"DNS:www.example.com"}},
                                          AltNameCase{"SingleLabel", "localhost", {"DNS:localhost"}},
                                          AltNameCase{"Wildcard", "*.example.com", {"DNS:*.example.com"}},
+                                         AltNameCase{"WildcardOverTopLevelDomain", "*.com", {}},
+                                         AltNameCase{"HyphenInside", "my-host.example", {"DNS:my-host.example"}},
+                                         AltNameCase{"HyphenFirst", "-host.example", {}},
+                                         AltNameCase{"HyphenLast", "host-.example", {}},
+                                         AltNameCase{"LongestLabel", kLabel63, {"DNS:" + kLabel63}},
+                                         AltNameCase{"LabelTooLong", kLabel63 + "a", {}},
                                          AltNameCase{"IPv4", "192.168.1.10", {"IP:192.168.1.10"}},
                                          AltNameCase{"IPv6", "2001:db8::1", {"IP:2001:db8::1"}},
                                          AltNameCase{"PersonName", "John Smith", {}},
@@ -155,6 +165,7 @@ INSTANTIATE_TEST_SUITE_P(CertMgr, AltNameTest,
                                          AltNameCase{"EmptyLabel", "example..com", {}},
                                          AltNameCase{"NoCommonName", "", {}}),
                          [](const testing::TestParamInfo<AltNameCase>& info) { return info.param.name; });
+// clang-format on
 
 }  // namespace
 }  // namespace certmgr_test

@@ -85,5 +85,37 @@ TEST(CertMgrSettings, AltNamesReplaceTheAutomaticOneUntilCleared) {
     EXPECT_EQ(AltNamesOf(automatic->cert.get()), std::vector<std::string>{"DNS:auto.example"});
 }
 
+// Explicit DNS names follow the same host-name rule as the one derived from the common name.
+TEST(CertMgrSettings, ExplicitDnsNamesMustBeHostNames) {
+    const std::string label(63, 'a');
+    const std::string longest = label + "." + label + "." + label + "." + std::string(61, 'b');  // 253
+    const struct {
+        std::string name;
+        bool taken;
+    } rows[] = {
+        {"host.example", true},
+        {"my-host.example", true},
+        {"*.example.com", true},
+        {label + ".example", true},
+        {longest, true},
+        {"*.com", false},
+        {"*", false},
+        {"www.*.example", false},
+        {"*.*.example.com", false},
+        {"-host.example", false},
+        {"host-.example", false},
+        {label + "a.example", false},
+        {longest + "b", false},
+        {"example..com", false},
+        {"example.com.", false},
+        {"host_name.example", false},
+    };
+    for (const auto& row : rows) {
+        Component component;
+        EXPECT_EQ(component.Apply("CertSubjectAltNames=" + row.name) == 0, row.taken)
+            << row.name << ": " << component.Error();
+    }
+}
+
 }  // namespace
 }  // namespace certmgr_test
