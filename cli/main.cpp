@@ -4,6 +4,7 @@
 #include "cli/password.h"
 #include "core/certmgr.h"
 #include "core/generate.h"
+#include "core/secret.h"
 
 #include <certmgr.h>
 #include <signal.h>
@@ -107,6 +108,7 @@ std::optional<std::string> ResolvePassword(const PasswordSource& source, const c
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    DisableCoreDumps();
     ParseResult parsed = ParseCommandLine(argc, argv);
     if (!parsed.error.empty()) {
         return UsageError(parsed.error);
@@ -126,9 +128,15 @@ int main(int argc, char* argv[]) {
         std::fputs("ombrel-cli: Enter an output certificate file.\n", stderr);
         return kGenerationFailed;
     }
-    // A replaced .pfx takes its private key with it.
-    if (!options.force && Exists(request.outputFile)) {
-        return UsageError("'" + request.outputFile + "' exists; add --force to replace it");
+    // A replaced .pfx takes its private key with it. Asked early, so nobody types a password for
+    // nothing; the component checks again as it puts the file in place, for a file that appears
+    // meanwhile.
+    std::vector<std::string> extras = ExtraSettings(options);
+    if (!options.force) {
+        if (Exists(request.outputFile)) {
+            return UsageError("'" + request.outputFile + "' exists; add --force to replace it");
+        }
+        extras.push_back(std::string(CERTMGR_SETTING_REPLACE_EXISTING) + "=0");
     }
 
     std::string error;
@@ -137,7 +145,8 @@ int main(int argc, char* argv[]) {
     if (!password) {
         return UsageError(error);
     }
-    request.password = std::move(*password);
+    request.password = *password;
+    WipeString(*password);
     if (request.password.empty()) {
         Warn("the private key is saved without a password");
     }
@@ -147,14 +156,21 @@ int main(int argc, char* argv[]) {
         if (!signerPassword) {
             return UsageError(error);
         }
-        request.signingPassword = std::move(*signerPassword);
+        request.signingPassword = *signerPassword;
+        WipeString(*signerPassword);
     }
 
     GenerationOutcome outcome;
     {
         InterruptScope interrupts;
         InterruptibleCertMgr certMgr;
-        outcome = RunGeneration(certMgr, request, ExtraSettings(options));
+        outcome = RunGeneration(certMgr, request, extras);
+    }
+    WipeSecrets(request);
+    for (PasswordSource* source : {&options.password, &options.signerPassword}) {
+        if (source->text) {
+            WipeString(*source->text);
+        }
     }
     if (outcome.written) {
         std::printf("%s\n", outcome.message.c_str());

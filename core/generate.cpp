@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "core/generate.h"
 
+#include "core/secret.h"
+
 #include <certmgr.h>
 
 #include <string>
@@ -73,7 +75,8 @@ void GenerateCertificate(IFormAccess& form, const std::vector<std::string>& extr
     // Declared before the run's texts, so it is destroyed after them and after the message
     // box, on every way out of the run.
     CCertMgr certMgr;
-    const CertRequest request = ReadCertRequest(form);
+    CertRequest request = ReadCertRequest(form);
     const GenerationOutcome outcome = RunGeneration(certMgr, request, extraSettings);
+    WipeSecrets(request);
     form.MessageBox(outcome.message, kAppCaption, outcome.icon);
 }

@@ -362,3 +362,36 @@ TEST_F(CliTest, SanReplacesTheAutomaticName) {
 }
 
 }  // namespace
+
+// Two runs to one new output file without --force: the component puts the file in place only
+// if nothing is there yet, so whichever comes second fails and the first one's key survives.
+TEST_F(CliTest, TwoRunsToOneOutputKeepTheFirstFile) {
+    ScratchDir shared;
+    const std::string out = (shared / "out.pfx").string();
+    for (int round = 0; round < 4; ++round) {
+        std::filesystem::remove(out);
+        ScratchDir dirA, dirB;
+        Outcome a, b;
+        auto run = [&out](const ScratchDir& dir, const std::string& password, Outcome& outcome) {
+            outcome = RunProgram(kCli,
+                                 {"--key-length", "1024", "--common-name", "race.example", "--password",
+                                  password, "--out", out},
+                                 dir);
+        };
+        std::thread first(run, std::cref(dirA), "password-a", std::ref(a));
+        std::thread second(run, std::cref(dirB), "password-b", std::ref(b));
+        first.join();
+        second.join();
+
+        ASSERT_EQ((a.status == 0) + (b.status == 0), 1) << a.err << b.err;
+        const Outcome& loser = a.status == 0 ? b : a;
+        EXPECT_TRUE(loser.err.find("exists") != std::string::npos) << loser.err;
+        const std::string winner = a.status == 0 ? "password-a" : "password-b";
+        const std::string other = a.status == 0 ? "password-b" : "password-a";
+        EXPECT_TRUE(ExtractCertificate(out, winner, (dir / "race.pem").string()));
+        EXPECT_FALSE(ExtractCertificate(out, other, (dir / "race.pem").string()));
+        for (const auto& entry : std::filesystem::directory_iterator(shared.Path())) {
+            EXPECT_EQ(entry.path().filename(), "out.pfx") << "left behind: " << entry.path();
+        }
+    }
+}
