@@ -58,16 +58,16 @@ INSTANTIATE_TEST_SUITE_P(
                     SignerCase{"Intermediate", SignerKind::Intermediate, kSignerPassword, kEcdsa, 2}),
     [](const testing::TestParamInfo<SignerCase>& info) { return info.param.name; });
 
-TEST(CertMgrSigning, FailedLoadKeepsTheEarlierSigner) {
-    TempDir dir;
+// Issuing with the signer of an earlier load, after the latest one failed, would sign with a
+// certificate the user no longer asked for.
+TEST(CertMgrSigning, FailedLoadLeavesNoSigner) {
     Component component;
     ASSERT_EQ(component.Apply("CertKeyLength=512"), 0);
     ASSERT_EQ(component.Load(SignerFile(SignerKind::Ec), kSignerPassword), 0) << component.Error();
     ASSERT_NE(component.Load(SignerFile(SignerKind::Aes256), "Wrong-Pass"), 0);
-    ASSERT_EQ(component.IssueSigned("CN=issued.example", 3), 0) << component.Error();
-    auto pfx = ExportAndOpen(component, dir);
-    ASSERT_TRUE(pfx);
-    EXPECT_EQ(NameEntry(X509_get_issuer_name(pfx->cert.get()), NID_commonName), "Test EC CA");
+    EXPECT_NE(component.IssueSigned("CN=issued.example", 3), 0);
+    EXPECT_NE(component.Error().find("No signing certificate is loaded"), std::string::npos)
+        << component.Error();
 }
 
 // The file carries the chain of the certificate's own issuer, even after another signer was loaded.
