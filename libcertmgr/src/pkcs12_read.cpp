@@ -228,24 +228,83 @@ EvpPkeyPtr Reader::KeyOf(const PKCS12_SAFEBAG* bag) {
     return key;
 }
 
-// OpenSSL 3.0 decodes a certificate bag only in the default context; the certificate is decoded
-// again in ours, where its signature is checked later.
+// Steps through DER one element at a time, checking each element's tag, class and form.
+class DerWalk {
+public:
+    DerWalk(const unsigned char* der, long size) : m_p(der), m_left(size) {}
+    // Into a constructed element: its content is what follows.
+    bool Enter(int tag, int tagClass) {
+        long length = 0;
+        if (!Header(tag, tagClass, true, length)) {
+            return false;
+        }
+        m_left = length;
+        return true;
+    }
+    bool Skip(int tag, int tagClass) {
+        long length = 0;
+        if (!Header(tag, tagClass, false, length)) {
+            return false;
+        }
+        m_p += length;
+        m_left -= length;
+        return true;
+    }
+    // The content of a primitive element.
+    bool Take(int tag, int tagClass, const unsigned char** content, long* length) {
+        if (!Header(tag, tagClass, false, *length)) {
+            return false;
+        }
+        *content = m_p;
+        return true;
+    }
+
+private:
+    bool Header(int tag, int tagClass, bool constructed, long& length) {
+        const unsigned char* start = m_p;
+        int gotTag = 0;
+        int gotClass = 0;
+        // 0x80 is an error (a length past the end included), 0x01 an indefinite length.
+        const int flags = ASN1_get_object(&m_p, &length, &gotTag, &gotClass, m_left);
+        if ((flags & 0x81) != 0 || gotTag != tag || gotClass != tagClass ||
+            ((flags & V_ASN1_CONSTRUCTED) != 0) != constructed) {
+            return false;
+        }
+        m_left -= m_p - start;
+        return true;
+    }
+
+    const unsigned char* m_p;
+    long m_left;
+};
+
+// OpenSSL 3.0 decodes the certificate of a bag only in the default context, and decoding it twice
+// doubles the cost of a file with many certificates; so the certificate's DER is taken from the
+// encoded bag: SafeBag ::= SEQUENCE { bagId, [0] EXPLICIT CertBag ::= SEQUENCE { certId,
+// [0] EXPLICIT OCTET STRING }, attributes }.
 X509Ptr Reader::CertOf(const PKCS12_SAFEBAG* bag) const {
-    X509Ptr decoded(PKCS12_SAFEBAG_get1_cert(bag));
-    unsigned char* der = nullptr;
-    const int size = decoded ? i2d_X509(decoded.get(), &der) : -1;
-    const unsigned char* in = der;
-    X509Ptr cert(size > 0 ? static_cast<X509*>(static_cast<void*>(ASN1_item_d2i_ex(
-                                nullptr, &in, size, ASN1_ITEM_rptr(X509), m_context.Get(), nullptr)))
-                          : nullptr);
-    OPENSSL_free(der);
+    unsigned char* encoded = nullptr;
+    const int size = i2d_PKCS12_SAFEBAG(bag, &encoded);
+    const unsigned char* der = nullptr;
+    long length = 0;
+    DerWalk walk(encoded, size);
+    const bool found = size > 0 && walk.Enter(V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL) &&
+                       walk.Skip(V_ASN1_OBJECT, V_ASN1_UNIVERSAL) && walk.Enter(0, V_ASN1_CONTEXT_SPECIFIC) &&
+                       walk.Enter(V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL) &&
+                       walk.Skip(V_ASN1_OBJECT, V_ASN1_UNIVERSAL) && walk.Enter(0, V_ASN1_CONTEXT_SPECIFIC) &&
+                       walk.Take(V_ASN1_OCTET_STRING, V_ASN1_UNIVERSAL, &der, &length);
+    X509Ptr cert(found ? static_cast<X509*>(static_cast<void*>(ASN1_item_d2i_ex(
+                             nullptr, &der, length, ASN1_ITEM_rptr(X509), m_context.Get(), nullptr)))
+                       : nullptr);
+    OPENSSL_free(encoded);
     if (!cert) {
         const OsslError error = TakeOsslError();
         if (error.reason == OsslReason::OutOfMemory) {
             Fail("The signing certificate file " + m_file + " could not be read: " + PlainReason(error) +
                  ".");
         }
-        FailDamaged("a certificate in it does not decode (" + error.detail + ")");
+        FailDamaged("a certificate in it does not decode" +
+                    (error.detail.empty() ? std::string() : " (" + error.detail + ")"));
     }
     return cert;
 }
