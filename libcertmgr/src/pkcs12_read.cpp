@@ -365,8 +365,9 @@ Identity Reader::Read(const std::string& der) {
             }
             case NID_pkcs7_encrypted:
                 if (++encrypted > kMostEncryptedParts) {
-                    FailDamaged("it has more than " + std::to_string(kMostEncryptedParts) +
-                                " encrypted parts");
+                    Fail("The signing certificate file " + m_file + " has more than " +
+                         std::to_string(kMostEncryptedParts) +
+                         " encrypted parts; each costs a key derivation, so such files are refused.");
                 }
                 if (part->d.encrypted == nullptr || part->d.encrypted->enc_data == nullptr) {
                     FailDamaged("an encrypted part of its contents does not decode");
@@ -374,9 +375,11 @@ Identity Reader::Read(const std::string& der) {
                 CheckDecryptionCost(part->d.encrypted->enc_data->algorithm, "its certificates", m_file);
                 m_parts.emplace_back();  // opened below, once the password is known
                 break;
-            default:
+            case NID_pkcs7_enveloped:
                 Fail("The signing certificate file " + m_file +
                      " is protected with a public key instead of a password, which is not supported.");
+            default:
+                FailDamaged("a part of its contents is of an unknown type");
         }
     }
 
