@@ -50,8 +50,10 @@ GenerationOutcome RunGeneration(CCertMgr& certMgr, const CertRequest& request,
         const std::int32_t loaded =
             certMgr.LoadSigningCertificate(request.signingFile, request.signingPassword, std::string());
         if (loaded != 0) {
-            (void)loaded;
-            return Failed(certMgr.GetLastErrorText() + " (Wrong Password?)");
+            // Only a password that does not open the file earns the hint; a missing file or a
+            // certificate that cannot sign is told as the component words it.
+            const std::string error = certMgr.GetLastErrorText();
+            return Failed(loaded == CERTMGR_WRONG_PASSWORD ? error + " (Wrong Password?)" : error);
         }
         if (certMgr.IssueSigned(subject, request.serialNumber) != 0) {
             return Failed(certMgr.GetLastErrorText());

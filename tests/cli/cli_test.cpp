@@ -112,7 +112,7 @@ const Case kCases[] = {
     {"NoOutputFile", Make({"--password", "pw"}), {}, 1, "", "ombrel-cli: Enter an output certificate file.\n", {}},
     {"MissingSigningFile", Make({"--signer", "nosuch.pfx", "--signer-password", "x", "--password", "pw", "--out",
                                  "out.pfx"}),
-     {}, 1, "", "(Wrong Password?)\n", {}},
+     {}, 1, "", "ombrel-cli: The signing certificate file \"nosuch.pfx\" does not exist.\n", {}},
     {"OutputFolderMissing", Make({"--password", "pw", "--out", "nosuch/out.pfx"}), {}, 1, "", "ombrel-cli: Cannot write", {}},
     {"EmptySubject", {"--key-length", "512", "--password", "pw", "--out", "out.pfx"}, {}, 1, "",
      "The subject is empty", {}},

@@ -24,6 +24,16 @@ enum class SignerKind {
     NotPkcs12,       // a PEM certificate
     EmptyFile,       // zero bytes
     Truncated,       // the first half of a good .pfx
+    // The intermediate and root of Intermediate, and an unrelated CA besides.
+    WithUnrelated,
+    // The intermediate of Intermediate with a damaged signature, and its root.
+    BadSignature,
+    // A version 1 self-signed root: no extensions at all.
+    Version1Root,
+    // An RSA CA that may issue for example.com and below, except bad.example.com.
+    NameConstrained,
+    // keyUsage with keyCertSign, but no basicConstraints.
+    NoBasicConstraints,
 };
 
 inline constexpr char kSignerPassword[] = "Signer-Pass-1";
