@@ -263,6 +263,7 @@ CERTMGR_API int32_t CertMgr_Do(void* handle, int32_t method, int32_t count, intp
         result = CERTMGR_CANCELLED;
     } catch (const certmgr::Failure& failure) {
         instance->SetError(failure.what());
+        result = failure.Result();
     } catch (const std::bad_alloc&) {
         instance->SetError("Out of memory.");
     } catch (const std::exception& error) {

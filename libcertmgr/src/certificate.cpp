@@ -67,15 +67,6 @@ void Sign(X509* cert, EVP_PKEY* key, OSSL_LIB_CTX* libctx) {
     }
 }
 
-std::string DateOf(const ASN1_TIME* time) {
-    std::tm parts{};
-    char text[32] = "an unreadable date";
-    if (ASN1_TIME_to_tm(time, &parts) == 1) {
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &parts);
-    }
-    return text;
-}
-
 }  // namespace
 
 X509StackPtr ShareCertificates(const STACK_OF(X509) * certs) {
@@ -152,27 +143,19 @@ X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, std::uint
     return cert;
 }
 
-void CheckCanSign(X509* cert, const std::string& file) {
-    const std::string cannot = "The signing certificate in " + Quoted(file) + " cannot sign certificates: ";
-    const BasicConstraintsPtr constraints(
-        static_cast<BASIC_CONSTRAINTS*>(X509_get_ext_d2i(cert, NID_basic_constraints, nullptr, nullptr)));
-    if (constraints && constraints->ca == 0) {
-        Fail(cannot + "its basic constraints say CA:FALSE.");
+X509Ptr NamesOnly(const Subject& subject, const Settings& settings) {
+    X509Ptr cert(X509_new());
+    if (!cert || X509_set_subject_name(cert.get(), subject.name.get()) != 1) {
+        FailOssl("The certificate's names could not be checked");
     }
-    if ((X509_get_key_usage(cert) & KU_KEY_CERT_SIGN) == 0) {
-        Fail(cannot + "its key usage lacks certificate signing (keyCertSign).");
+    const std::vector<AltName> altNames = AltNamesFor(subject, settings);
+    if (!altNames.empty()) {
+        AddAltNames(cert.get(), altNames);
     }
-    if (X509_check_ca(cert) == 0) {
-        Fail(cannot + "it is not marked as a certification authority (no basic constraints CA:TRUE).");
-    }
-    if (X509_cmp_current_time(X509_get0_notAfter(cert)) < 0) {
-        Fail("The signing certificate in " + Quoted(file) + " expired on " +
-             DateOf(X509_get0_notAfter(cert)) + "; certificates it issued would not verify.");
-    }
-    if (X509_cmp_current_time(X509_get0_notBefore(cert)) > 0) {
-        Fail("The signing certificate in " + Quoted(file) + " is not valid before " +
-             DateOf(X509_get0_notBefore(cert)) + ".");
-    }
+    // OpenSSL's name-constraint checks read the names from the extension cache, which the first query
+    // fills: the names are complete now.
+    X509_get_extension_flags(cert.get());
+    return cert;
 }
 
 }  // namespace certmgr

@@ -22,8 +22,8 @@ void CheckSerialAndValidity(std::uint32_t serial, const Settings& settings);
 // The chain an issued certificate travels with: its issuer, then the issuer's own chain.
 X509StackPtr ChainFrom(const Identity& issuer);
 
-// Refuses a signing certificate that may not sign (basic constraints, key usage) or is out of date.
-// `file` names where it came from, for the messages.
-void CheckCanSign(X509* cert, const std::string& file);
+// An unsigned certificate with only the subject and the alternative names that BuildCertificate would
+// give it: enough to check the names against a signer's constraints before a key is made for them.
+X509Ptr NamesOnly(const Subject& subject, const Settings& settings);
 
 }  // namespace certmgr

@@ -149,7 +149,8 @@ std::string ReadWholeFile(const std::string& path, std::string_view role, std::s
     if (path.empty()) {
         Fail("No " + std::string(role) + " was given.");
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO or a device fails below instead of hanging in open().
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         const int error = errno;
         if (error == ENOENT) {

@@ -6,6 +6,7 @@
 #include "fileio.h"
 #include "keygen.h"
 #include "pkcs12.h"
+#include "signer.h"
 #include "subject.h"
 
 namespace certmgr {
@@ -45,6 +46,9 @@ void Instance::Make(const char* subjectText, std::uint32_t serial, bool issued) 
     }
     const Subject subject = ParseSubject(subjectText);
     CheckSerialAndValidity(serial, m_settings);
+    if (issued) {
+        CheckNamesAllowed(NamesOnly(subject, m_settings).get(), *m_signer);
+    }
     const KeygenProgress progress{m_sink, m_context};
     EvpPkeyPtr key = GenerateRsaKey(crypto.Get(), m_settings.keyBits, KeygenRacers(), &progress);
     X509Ptr cert =
@@ -70,6 +74,8 @@ void Instance::Export(const char* path, const char* password) {
 }
 
 void Instance::LoadSigner(const char* path, const char* password) {
+    // A failed load leaves no signer, so that a later IssueSigned cannot quietly use an earlier one.
+    m_signer.reset();
     const CryptoContext& crypto = Crypto();
     const std::string der = ReadWholeFile(path, "signing certificate file", kLargestSigningFile);
     Identity signer = DecodePkcs12(crypto, der, path, password);

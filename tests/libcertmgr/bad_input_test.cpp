@@ -288,6 +288,12 @@ const std::vector<BadInput>& Cases() {
          LoadSigner(SignerKind::NoCertSign),
          {"cannot sign certificates", "keyCertSign"}},
         {"LoadExpired", LoadSigner(SignerKind::Expired), {"expired.pfx", "expired on"}},
+        {"LoadWithoutBasicConstraints",
+         LoadSigner(SignerKind::NoBasicConstraints),
+         {"no-basic-constraints.pfx", "not marked as a certificate authority"}},
+        {"LoadDamagedSignature",
+         LoadSigner(SignerKind::BadSignature),
+         {"bad-signature.pfx", "signature does not verify", "\"Test Root CA\""}},
     };
     return cases;
 }

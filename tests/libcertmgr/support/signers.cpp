@@ -23,6 +23,8 @@ struct CertSpec {
     const char* keyUsage = "critical,keyCertSign,cRLSign,digitalSignature";
     long fromDays = -1;
     long toDays = 30;
+    const char* nameConstraints = nullptr;
+    bool version1 = false;  // no extensions at all
 };
 
 void Check(bool ok, const char* what) {
@@ -80,7 +82,7 @@ private:
         X509Ptr cert(X509_new_ex(m_libctx.get(), nullptr));
         X509_NAME* subject = X509_get_subject_name(cert.get());
         Check(
-            X509_set_version(cert.get(), X509_VERSION_3) == 1 &&
+            X509_set_version(cert.get(), spec.version1 ? X509_VERSION_1 : X509_VERSION_3) == 1 &&
                 ASN1_INTEGER_set(X509_get_serialNumber(cert.get()),
                                  static_cast<long>(m_certs.size() + 100)) == 1 &&
                 X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_UTF8,
@@ -105,9 +107,12 @@ private:
                 X509_EXTENSION_free(extension);
             }
         };
-        add(NID_basic_constraints, spec.basicConstraints);
-        add(NID_key_usage, spec.keyUsage);
-        add(NID_subject_key_identifier, "hash");
+        if (!spec.version1) {
+            add(NID_basic_constraints, spec.basicConstraints);
+            add(NID_key_usage, spec.keyUsage);
+            add(NID_subject_key_identifier, "hash");
+            add(NID_name_constraints, spec.nameConstraints);
+        }
         Check(X509_sign(cert.get(), issuerKey != nullptr ? issuerKey : key, EVP_sha256()) > 0, "signature");
         return m_certs.emplace(name, std::move(cert)).first->second.get();
     }
@@ -127,6 +132,29 @@ private:
         WriteFileBytes(path, std::string(reinterpret_cast<char*>(der), static_cast<std::size_t>(size)));
         OPENSSL_free(der);
         return path;
+    }
+
+    X509* Root() {
+        if (!m_certs.count("root")) {
+            MakeCert("root", Key("root", true), {"Test Root CA"}, nullptr, nullptr);
+        }
+        return m_certs.at("root").get();
+    }
+    EVP_PKEY* IntermediateKey() { return Key("intermediate", true); }
+    X509* Intermediate() {
+        if (!m_certs.count("intermediate")) {
+            MakeCert("intermediate", IntermediateKey(), {"Test Intermediate CA"}, Root(), Key("root", true));
+        }
+        return m_certs.at("intermediate").get();
+    }
+    // A stack that holds its own references, as PKCS12_create takes it.
+    static X509StackPtr Stack(std::initializer_list<X509*> certs) {
+        X509StackPtr stack(sk_X509_new_null());
+        for (X509* cert : certs) {
+            X509_up_ref(cert);
+            sk_X509_push(stack.get(), cert);
+        }
+        return stack;
     }
 
     std::string Make(SignerKind kind) {
@@ -165,17 +193,38 @@ private:
                 return Write("ec.pfx", kSignerPassword, key,
                              MakeCert("ec", key, {"Test EC CA"}, nullptr, nullptr), nullptr, aes, aes);
             }
-            case SignerKind::Intermediate: {
-                EVP_PKEY* rootKey = Key("root", true);
-                X509* root = MakeCert("root", rootKey, {"Test Root CA"}, nullptr, nullptr);
-                EVP_PKEY* key = Key("intermediate", true);
-                X509* cert = MakeCert("intermediate", key, {"Test Intermediate CA"}, root, rootKey);
-                X509StackPtr chain(sk_X509_new_null());
-                X509_up_ref(root);  // the stack frees what it holds
-                sk_X509_push(chain.get(), root);
-                const std::string path =
-                    Write("intermediate.pfx", kSignerPassword, key, cert, chain.get(), aes, aes);
-                return path;
+            case SignerKind::Intermediate:
+                return Write("intermediate.pfx", kSignerPassword, IntermediateKey(), Intermediate(),
+                             Stack({Root()}).get(), aes, aes);
+            case SignerKind::WithUnrelated: {
+                auto [key, cert] = rsaCa();
+                return Write("with-unrelated.pfx", kSignerPassword, IntermediateKey(), Intermediate(),
+                             Stack({cert, Root()}).get(), aes, aes);
+            }
+            case SignerKind::BadSignature: {
+                CertSpec spec{"Test Intermediate CA"};
+                X509* damaged = MakeCert("damaged", IntermediateKey(), spec, Root(), Key("root", true));
+                const ASN1_BIT_STRING* signature = nullptr;
+                X509_get0_signature(&signature, nullptr, damaged);
+                // The last byte of the signature value, so the certificate still decodes.
+                auto* bits = const_cast<ASN1_BIT_STRING*>(signature);
+                bits->data[bits->length - 1] ^= 0x01;
+                return Write("bad-signature.pfx", kSignerPassword, IntermediateKey(), damaged,
+                             Stack({Root()}).get(), aes, aes);
+            }
+            case SignerKind::Version1Root: {
+                EVP_PKEY* key = Key("ec", true);
+                CertSpec spec{"Test Version 1 Root"};
+                spec.version1 = true;
+                return Write("version1.pfx", kSignerPassword, key,
+                             MakeCert("version1", key, spec, nullptr, nullptr), nullptr, aes, aes);
+            }
+            case SignerKind::NameConstrained: {
+                EVP_PKEY* key = Key("rsa", false);
+                CertSpec spec{"Test Constrained CA"};
+                spec.nameConstraints = "critical,permitted;DNS:example.com,excluded;DNS:bad.example.com";
+                return Write("constrained.pfx", kSignerPassword, key,
+                             MakeCert("constrained", key, spec, nullptr, nullptr), nullptr, aes, aes);
             }
             case SignerKind::NoKey: {
                 auto [key, cert] = rsaCa();
@@ -192,6 +241,13 @@ private:
                 CertSpec spec{"Test No Cert Sign", "critical,CA:TRUE", "critical,digitalSignature,cRLSign"};
                 return Write("no-cert-sign.pfx", kSignerPassword, key,
                              MakeCert("no-cert-sign", key, spec, nullptr, nullptr), nullptr, aes, aes);
+            }
+            case SignerKind::NoBasicConstraints: {
+                EVP_PKEY* key = Key("ec", true);
+                CertSpec spec{"Test No Basic Constraints", nullptr};
+                return Write("no-basic-constraints.pfx", kSignerPassword, key,
+                             MakeCert("no-basic-constraints", key, spec, nullptr, nullptr), nullptr, aes,
+                             aes);
             }
             case SignerKind::Expired: {
                 EVP_PKEY* key = Key("ec", true);

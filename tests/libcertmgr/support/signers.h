@@ -9,21 +9,26 @@
 namespace certmgr_test {
 
 enum class SignerKind {
-    Aes256,          // an RSA CA, PBES2/AES-256 protection
-    TripleDes,       // the same CA, PBE-SHA1-3DES
-    Rc2,             // the same CA, certificates under 40-bit RC2 (needs the legacy provider)
-    EmptyPassword,   // the same CA under an empty password, taken as empty
-    AbsentPassword,  // the same CA under an empty password, taken as absent
-    Ec,              // an EC (P-256) CA
-    Intermediate,    // an intermediate CA below a root, the root in the file as its chain
-    NoKey,           // certificates only
-    NotCa,           // basicConstraints CA:FALSE
-    NoCertSign,      // CA:TRUE, but keyUsage without keyCertSign
-    Expired,         // a CA whose validity ended yesterday
-    Mismatch,        // a key and a certificate of another key
-    NotPkcs12,       // a PEM certificate
-    EmptyFile,       // zero bytes
-    Truncated,       // the first half of a good .pfx
+    Aes256,              // an RSA CA, PBES2/AES-256 protection
+    TripleDes,           // the same CA, PBE-SHA1-3DES
+    Rc2,                 // the same CA, certificates under 40-bit RC2 (needs the legacy provider)
+    EmptyPassword,       // the same CA under an empty password, taken as empty
+    AbsentPassword,      // the same CA under an empty password, taken as absent
+    Ec,                  // an EC (P-256) CA
+    Intermediate,        // an intermediate CA below a root, the root in the file as its chain
+    WithUnrelated,       // the same intermediate and root, and an unrelated CA besides
+    BadSignature,        // the same intermediate with a damaged signature, and its root
+    Version1Root,        // a version 1 self-signed root: no extensions at all
+    NameConstrained,     // an RSA CA that may issue for example.com, except bad.example.com
+    NoKey,               // certificates only
+    NotCa,               // basicConstraints CA:FALSE
+    NoCertSign,          // CA:TRUE, but keyUsage without keyCertSign
+    NoBasicConstraints,  // keyUsage with keyCertSign, but no basicConstraints
+    Expired,             // a CA whose validity ended yesterday
+    Mismatch,            // a key and a certificate of another key
+    NotPkcs12,           // a PEM certificate
+    EmptyFile,           // zero bytes
+    Truncated,           // the first half of a good .pfx
 };
 
 inline constexpr char kSignerPassword[] = "Signer-Pass-1";
