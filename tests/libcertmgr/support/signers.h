@@ -20,6 +20,11 @@ enum class SignerKind {
     BadSignature,        // the same intermediate with a damaged signature, and its root
     Version1Root,        // a version 1 self-signed root: no extensions at all
     NameConstrained,     // an RSA CA that may issue for example.com, except bad.example.com
+    PathLength0,         // an EC CA with pathlen:0: it may issue end entities only
+    PathLength1,         // an EC CA with pathlen:1
+    BelowPathLength1,    // an intermediate without a path length below a root with pathlen:1, the root as its
+                         // chain
+    ShortLived,          // an EC CA valid for 79 days and 12 hours more
     NoKey,               // certificates only
     NotCa,               // basicConstraints CA:FALSE
     NoCertSign,          // CA:TRUE, but keyUsage without keyCertSign
@@ -39,5 +44,7 @@ const std::string& SignerFile(SignerKind kind);
 // The root above SignerKind::Intermediate, and the RSA CA of the first five kinds.
 X509* IntermediateRoot();
 X509* RsaCa();
+// The signing certificate of a kind that has one.
+X509* SignerCertificate(SignerKind kind);
 
 }  // namespace certmgr_test
