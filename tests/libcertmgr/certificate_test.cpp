@@ -46,7 +46,8 @@ void ExpectFreshRsaKey(EVP_PKEY* key, int bits) {
     BN_free(exponent);
 }
 
-// X509_cmp_time: -1 when the certificate's time is at or before the given one, 1 when after.
+// Valid from five minutes before it was made, between `before` and `after`. X509_cmp_time: -1 when the
+// certificate's time is at or before the given one, 1 when after.
 void ExpectStartsFiveMinutesBefore(X509* cert, std::time_t before, std::time_t after) {
     before -= 301;
     after -= 300;
