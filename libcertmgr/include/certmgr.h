@@ -33,11 +33,11 @@ extern "C" {
 /* Method numbers for CertMgr_Do, with their parameters in order. */
 enum {
     CERTMGR_APPLY_SETTING = 1,            /* setting text "name=value" */
-    CERTMGR_CREATE_SELF_SIGNED = 2,       /* subject text, serial number */
+    CERTMGR_CREATE_SELF_SIGNED = 2,       /* subject text, serial number (0: a random one) */
     CERTMGR_DISCARD_CERTIFICATE = 4,      /* none */
     CERTMGR_EXPORT_TO_FILE = 6,           /* file path, password */
     CERTMGR_LOAD_SIGNING_CERTIFICATE = 8, /* file path, password, unused text */
-    CERTMGR_ISSUE_SIGNED = 10             /* subject text, serial number */
+    CERTMGR_ISSUE_SIGNED = 10             /* subject text, serial number (0: a random one) */
 };
 
 /* Names of the settings that CERTMGR_APPLY_SETTING takes as "name=value". */
@@ -46,7 +46,7 @@ enum {
 #define CERTMGR_SETTING_PFX_ENCRYPTION "PfxEncryption"        /* AES256 or 3DES */
 #define CERTMGR_SETTING_SUBJECT_ALT_NAMES "CertSubjectAltNames" /* comma-separated DNS names and IP addresses */
 #define CERTMGR_SETTING_REPLACE_EXISTING "ReplaceExisting"    /* 1 (default) replaces an existing output file, 0 never does */
-#define CERTMGR_SETTING_AUTHORITY "CertAuthority"             /* 1 makes a certificate that can sign others */
+#define CERTMGR_SETTING_AUTHORITY "CertAuthority"             /* 1 makes a certificate authority, 0 (default) a TLS server/client one */
 
 /* Results of CertMgr_Do. Callers may treat every non-zero value as a failure; the distinct
  * values let a front end word its message. */

@@ -17,8 +17,9 @@ struct AltName {
 };
 
 // The alternative name a text stands for: an IPv4 or IPv6 address, or a host name: labels of 1 to 63
-// letters, digits and hyphens (not first or last) joined by dots, at most 253 characters, optionally
-// starting with "*." before at least two labels. Anything else gives none.
+// letters, digits, hyphens (not first or last) and underscores joined by dots, at most 253 characters,
+// optionally starting with "*." before at least two labels. A name with characters beyond ASCII is
+// taken in its IDNA "xn--" form, to which the same rule applies. Anything else gives none.
 std::optional<AltName> AltNameOf(std::string_view text);
 
 // A comma-separated list of DNS names and IP addresses; blanks around entries are ignored.

@@ -98,12 +98,12 @@ TextParam Text(const intptr_t* params, const intptr_t* lengths, int index, const
     return TextParam(bytes);
 }
 
-// Unsigned 32 bits, taken whether the caller widened it with or without its sign.
+// Unsigned 32 bits, taken whether the caller widened it with or without its sign; 0 asks for a random one.
 std::uint32_t Serial(intptr_t value) {
     const auto wide = static_cast<long long>(value);
     if (wide < INT32_MIN || wide > static_cast<long long>(UINT32_MAX)) {
         Fail("The serial number " + std::to_string(wide) +
-             " is out of range: it must be from 1 to 4294967295.");
+             " is out of range: it must be from 1 to 4294967295, or 0 for a random one.");
     }
     return static_cast<std::uint32_t>(wide);
 }

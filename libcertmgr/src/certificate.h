@@ -7,17 +7,23 @@
 #include "subject.h"
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace certmgr {
 
-// Self-signed when `issuer` is null: a CA certificate, so that it can later sign certificates itself.
-// Otherwise an end-entity certificate for servers and clients, signed by the issuer's key.
-X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, std::uint32_t serial,
-                         const Settings& settings, EVP_PKEY* key, const Identity* issuer);
+// A certificate for TLS servers and clients, or with the authority setting a certificate authority that
+// can sign others; self-signed when `issuer` is null, otherwise signed by the issuer's key. Valid from
+// five minutes before `now`, for clients whose clocks are a little behind, until `now` plus the days.
+X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, const ASN1_INTEGER* serial,
+                         std::time_t now, const Settings& settings, EVP_PKEY* key, const Identity* issuer);
 
-// Refuses a serial number of 0 and a validity that ends after 9999-12-31, before a key is made for them.
-void CheckSerialAndValidity(std::uint32_t serial, const Settings& settings);
+// The serial number asked for, or for 0 a random positive one of at most 127 bits from the context's
+// generator: unique enough that no two certificates of one issuer share it.
+Asn1IntegerPtr ChooseSerial(OSSL_LIB_CTX* libctx, std::uint32_t requested);
+
+// Refuses a validity that ends after 9999-12-31, before a key is made for it.
+void CheckValidity(std::time_t now, const Settings& settings);
 
 // The chain an issued certificate travels with: its issuer, then the issuer's own chain.
 X509StackPtr ChainFrom(const Identity& issuer);

@@ -9,6 +9,8 @@
 #include "signer.h"
 #include "subject.h"
 
+#include <ctime>
+
 namespace certmgr {
 
 namespace {
@@ -45,14 +47,21 @@ void Instance::Make(const char* subjectText, std::uint32_t serial, bool issued) 
         Fail("No signing certificate is loaded: load one before issuing a certificate.");
     }
     const Subject subject = ParseSubject(subjectText);
-    CheckSerialAndValidity(serial, m_settings);
+    // One moment for the checks and the certificate, however long the key takes.
+    const std::time_t now = std::time(nullptr);
+    CheckValidity(now, m_settings);
+    const Asn1IntegerPtr serialNumber = ChooseSerial(crypto.Get(), serial);
     if (issued) {
+        CheckCanIssue(*m_signer, serialNumber.get(), now, m_settings.validityDays);
+        if (m_settings.authority) {
+            PathLengthBelow(*m_signer);
+        }
         CheckNamesAllowed(NamesOnly(subject, m_settings).get(), *m_signer);
     }
     const KeygenProgress progress{m_sink, m_context};
     EvpPkeyPtr key = GenerateRsaKey(crypto.Get(), m_settings.keyBits, KeygenRacers(), &progress);
-    X509Ptr cert =
-        BuildCertificate(crypto.Get(), subject, serial, m_settings, key.get(), issued ? &*m_signer : nullptr);
+    X509Ptr cert = BuildCertificate(crypto.Get(), subject, serialNumber.get(), now, m_settings, key.get(),
+                                    issued ? &*m_signer : nullptr);
     X509StackPtr chain = issued ? ChainFrom(*m_signer) : ShareCertificates(nullptr);
     m_currentName = subject.friendlyName;
     m_current = Identity{std::move(cert), std::move(key), std::move(chain)};

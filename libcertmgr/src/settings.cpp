@@ -65,6 +65,15 @@ void ApplyReplaceExisting(Settings& settings, std::string_view name, std::string
     settings.replaceExisting = value == "1";
 }
 
+void ApplyAuthority(Settings& settings, std::string_view name, std::string_view value) {
+    if (value != "0" && value != "1") {
+        Fail(std::string(name) +
+             " must be 1 (the certificate can sign other certificates) or 0 (it cannot), not " +
+             Quoted(std::string(value)) + ".");
+    }
+    settings.authority = value == "1";
+}
+
 struct Row {
     std::string_view name;
     Apply apply;
@@ -76,6 +85,7 @@ constexpr Row kSettings[] = {
     {"PfxEncryption", ApplyPfxEncryption},
     {"CertSubjectAltNames", ApplyAltNames},
     {CERTMGR_SETTING_REPLACE_EXISTING, ApplyReplaceExisting},
+    {CERTMGR_SETTING_AUTHORITY, ApplyAuthority},
 };
 
 }  // namespace

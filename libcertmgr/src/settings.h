@@ -24,6 +24,9 @@ struct Settings {
     // Set: these names replace the one derived from the common name (an empty list means none).
     std::optional<std::vector<AltName>> altNames;
     bool replaceExisting = true;  // false: an export fails rather than replace an existing file
+    // true: the next certificate is a certificate authority that can sign others; false: one for TLS
+    // servers and clients, which browsers accept as a web site's certificate.
+    bool authority = false;
 };
 
 // Applies one "name=value" setting. On a failure the settings stay as they were.

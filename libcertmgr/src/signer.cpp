@@ -25,6 +25,25 @@ std::string DateOf(const ASN1_TIME* time) {
     return text;
 }
 
+// The day alone, as the user counts validity.
+std::string DayOf(const std::tm& parts) {
+    char text[16] = "an unknown day";
+    std::strftime(text, sizeof text, "%Y-%m-%d", &parts);
+    return text;
+}
+
+std::string DecimalOf(const ASN1_INTEGER* number) {
+    const BignumPtr value(ASN1_INTEGER_to_BN(number, nullptr));
+    char* text = value ? BN_bn2dec(value.get()) : nullptr;
+    if (text == nullptr) {
+        ERR_clear_error();
+        return "in use";
+    }
+    std::string decimal(text);
+    OPENSSL_free(text);
+    return decimal;
+}
+
 std::string TextOf(BIO* bio) {
     char* data = nullptr;
     const long size = BIO_get_mem_data(bio, &data);
@@ -213,20 +232,25 @@ X509StackPtr IssuersOf(X509* signer, STACK_OF(X509) * certs, const std::string& 
 
 void CheckCanSign(X509* cert, const std::string& file) {
     const std::string cannot = "The signing certificate in " + Quoted(file) + " cannot sign certificates: ";
+    // Certificates made here for servers are no authorities, so the likeliest way out is to make one.
+    const std::string remedy =
+        " Make the signing certificate with \"Can sign other certificates (certificate authority)\" checked"
+        " (ombrel-cli: --ca).";
     const BasicConstraintsPtr constraints(
         static_cast<BASIC_CONSTRAINTS*>(X509_get_ext_d2i(cert, NID_basic_constraints, nullptr, nullptr)));
     if (constraints && constraints->ca == 0) {
-        Fail(cannot + "its basic constraints say CA:FALSE.");
+        Fail(cannot + "its basic constraints say CA:FALSE." + remedy);
     }
     if ((X509_get_key_usage(cert) & KU_KEY_CERT_SIGN) == 0) {
-        Fail(cannot + "its key usage lacks certificate signing (keyCertSign).");
+        Fail(cannot + "its key usage lacks certificate signing (keyCertSign)." + remedy);
     }
     // 1: basic constraints with CA:TRUE; 3: a version 1 self-signed root, which predates them. OpenSSL's
     // other answers (key usage or a Netscape type alone) are what its strict verification refuses.
     const int ca = X509_check_ca(cert);
     if (ca != 1 && ca != 3) {
         Fail(cannot +
-             "it is not marked as a certificate authority (it has no basic constraints with CA:TRUE).");
+             "it is not marked as a certificate authority (it has no basic constraints with CA:TRUE)." +
+             remedy);
     }
     if (X509_cmp_current_time(X509_get0_notAfter(cert)) < 0) {
         Fail("The signing certificate in " + Quoted(file) + " expired on " +
@@ -236,6 +260,70 @@ void CheckCanSign(X509* cert, const std::string& file) {
         Fail("The signing certificate in " + Quoted(file) + " is not valid before " +
              DateOf(X509_get0_notBefore(cert)) + ".");
     }
+}
+
+void CheckCanIssue(const Identity& signer, const ASN1_INTEGER* serial, std::time_t now, std::uint32_t days) {
+    X509* cert = signer.cert.get();
+    if (ASN1_INTEGER_cmp(serial, X509_get0_serialNumber(cert)) == 0) {
+        Fail("The serial number " + DecimalOf(serial) + " is the signing certificate's own (" +
+             LabelOf(cert) +
+             "). Issuer and serial number must identify one certificate, and Firefox refuses a repeat; choose"
+             " another serial number, or let one be chosen at random.");
+    }
+    const Asn1TimePtr start(ASN1_TIME_set(nullptr, now));
+    int daysLeft = 0;
+    int secondsLeft = 0;
+    if (!start || ASN1_TIME_diff(&daysLeft, &secondsLeft, start.get(), X509_get0_notAfter(cert)) != 1) {
+        FailOssl("The validity of the signing certificate could not be read");
+    }
+    // Both parts share their sign, so whole days left are what a new certificate can have.
+    if (static_cast<long long>(days) > daysLeft) {
+        const std::time_t end = now + static_cast<std::time_t>(days) * 86400;
+        std::tm endParts{};
+        std::tm lastParts{};
+        gmtime_r(&end, &endParts);
+        ASN1_TIME_to_tm(X509_get0_notAfter(cert), &lastParts);
+        const int most = daysLeft > 0 ? daysLeft : 0;
+        Fail("A validity of " + std::to_string(days) + " days would end the certificate on " +
+             DayOf(endParts) + ", after the signing certificate " + LabelOf(cert) +
+             ", which is valid until " + DayOf(lastParts) + "; at most " + std::to_string(most) +
+             (most == 1 ? " day is" : " days are") + " possible.");
+    }
+}
+
+std::optional<long> PathLengthBelow(const Identity& signer) {
+    std::vector<X509*> cas{signer.cert.get()};
+    for (int i = 0; i < sk_X509_num(signer.chain.get()); ++i) {
+        cas.push_back(sk_X509_value(signer.chain.get(), i));
+    }
+    // Each authority's path length counts the authorities below it down to the new one, except the
+    // self-issued ones, which verifiers skip.
+    std::optional<long> allowed;
+    X509* limiting = nullptr;
+    long between = 0;
+    for (X509* ca : cas) {
+        const long length = X509_get_pathlen(ca);
+        if (length >= 0 && (!allowed || length - between < *allowed)) {
+            allowed = length - between;
+            limiting = ca;
+        }
+        if ((X509_get_extension_flags(ca) & EXFLAG_SI) == 0) {
+            ++between;
+        }
+    }
+    if (!allowed) {
+        return std::nullopt;
+    }
+    if (*allowed <= 0) {
+        const std::string length = "(its path length is " + std::to_string(X509_get_pathlen(limiting)) + ").";
+        if (limiting == signer.cert.get()) {
+            Fail("The signing certificate " + LabelOf(limiting) +
+                 " may not sign further certificate authorities " + length);
+        }
+        Fail("The certificate authority " + LabelOf(limiting) +
+             " allows no more certificate authorities below the signing certificate " + length);
+    }
+    return *allowed - 1;
 }
 
 void CheckNamesAllowed(X509* names, const Identity& signer) {

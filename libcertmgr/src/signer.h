@@ -5,6 +5,9 @@
 
 #include "identity.h"
 
+#include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 
 namespace certmgr {
@@ -18,6 +21,15 @@ X509StackPtr IssuersOf(X509* signer, STACK_OF(X509) * certs, const std::string& 
 // Refuses a signing certificate that may not sign (not a CA by OpenSSL's test, key usage without
 // certificate signing) or is out of date. `file` names where it came from, for the messages.
 void CheckCanSign(X509* cert, const std::string& file);
+
+// Refuses what the signer may not issue: a certificate with its own serial number, and one valid
+// from `now` for `days` days that would outlive it.
+void CheckCanIssue(const Identity& signer, const ASN1_INTEGER* serial, std::time_t now, std::uint32_t days);
+
+// The path length of a certificate authority issued by `signer`: one less than what the signer and the
+// authorities above it still allow, or none when none of them limits it. Refuses when they allow no
+// further authority.
+std::optional<long> PathLengthBelow(const Identity& signer);
 
 // Refuses the names of `names` (a certificate with the subject and alternative names to be issued)
 // that the name constraints of the signer or of its issuers do not allow, naming the first such

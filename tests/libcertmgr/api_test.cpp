@@ -79,11 +79,14 @@ TEST(CertMgrApi, RaisesProgressEventsOnTheCallingThreadOnly) {
     TempDir dir;
     Recorded recorded;
     Component component(RecordingSink, &recorded);
+    ASSERT_EQ(component.Apply("CertAuthority=1"), 0);
     ASSERT_EQ(component.CreateSelfSigned("CN=ca.example", 1), 0) << component.Error();  // 2048 bits
     EXPECT_FALSE(recorded.steps.empty());
     ASSERT_EQ(component.Export(dir.File("ca.pfx"), "pw"), 0) << component.Error();
     ASSERT_EQ(component.Load(dir.File("ca.pfx"), "pw"), 0) << component.Error();
     ASSERT_EQ(component.Apply("CertKeyLength=512"), 0);
+    ASSERT_EQ(component.Apply("CertAuthority=0"), 0);
+    ASSERT_EQ(component.Apply("CertValidityTime=30"), 0);  // within the authority's 365 days
     const std::size_t beforeIssue = recorded.steps.size();
     ASSERT_EQ(component.IssueSigned("CN=leaf.example", 2), 0) << component.Error();
     EXPECT_GT(recorded.steps.size(), beforeIssue);

@@ -55,6 +55,16 @@ Call LoadSigner(SignerKind kind, std::string password = kSignerPassword) {
     return [kind, password](Component& c, const TempDir&) { return c.Load(SignerFile(kind), password); };
 }
 
+// A certificate authority issued by the signer of `kind`.
+Call IssueAuthority(SignerKind kind) {
+    return [kind](Component& c, const TempDir&) {
+        c.Apply("CertKeyLength=512");
+        c.Apply("CertAuthority=1");
+        c.Load(SignerFile(kind), kSignerPassword);
+        return c.IssueSigned("CN=x", 0);
+    };
+}
+
 const std::string kLongText(65, 'x');
 const std::string kLongerText(129, 'x');
 std::string Repeat(const std::string& unit, int times) {
@@ -139,6 +149,9 @@ const std::vector<BadInput>& Cases() {
         {"KeyEmpty", Setting("CertKeyLength="), {"CertKeyLength"}},
         {"PfxEncryptionUnknown", Setting("PfxEncryption=RC2"), {"PfxEncryption", "AES256 or 3DES"}},
         {"PfxEncryptionOtherCase", Setting("PfxEncryption=aes256"), {"PfxEncryption"}},
+        {"AuthorityNotOneOrZero",
+         Setting("CertAuthority=yes"),
+         {"CertAuthority must be 1", "or 0", "\"yes\""}},
         {"AltNameNotAHost",
          Setting("CertSubjectAltNames=www.example.com, not a host"),
          {"CertSubjectAltNames", "\"not a host\""}},
@@ -220,13 +233,28 @@ const std::vector<BadInput>& Cases() {
         {"EmailNotAscii", SelfSigned("CN=x,emailAddress=j\xC3\xB6@example.com"), {"emailAddress"}},
 
         // Serial numbers and the order of calls.
-        {"SerialZero", SelfSigned("CN=x", 0), {"serial number must be 1 or more"}},
         {"SerialBeyond32Bits",
          [](Component& c, const TempDir&) {
              static const std::string subject = "CN=x";
              return c.Do(CERTMGR_CREATE_SELF_SIGNED, {TextArg(subject), static_cast<intptr_t>(1LL << 40)});
          },
-         {"serial number", "out of range"}},
+         {"serial number", "out of range", "0 for a random one"}},
+        // A certificate authority's issuer and serial number must name one certificate.
+        {"SerialOfTheSigner",
+         [](Component& c, const TempDir&) {
+             c.Load(SignerFile(SignerKind::Aes256), kSignerPassword);
+             return c.IssueSigned("CN=x",
+                                  static_cast<uint32_t>(ASN1_INTEGER_get(X509_get0_serialNumber(RsaCa()))));
+         },
+         {"is the signing certificate's own (\"Test RSA CA\")", "Firefox refuses a repeat"}},
+        {"AuthorityBelowPathLength0",
+         IssueAuthority(SignerKind::PathLength0),
+         {"\"Test Path Length 0 CA\" may not sign further certificate authorities (its path length is 0)"}},
+        {"AuthorityBelowARootOfPathLength1",
+         IssueAuthority(SignerKind::BelowPathLength1),
+         {"\"Test Path Length 1 Root\" allows no more certificate authorities below the signing certificate "
+          "(its "
+          "path length is 1)"}},
         {"IssueWithoutSigningCertificate",
          [](Component& c, const TempDir&) { return c.IssueSigned("CN=x", 1); },
          {"No signing certificate is loaded"}},
@@ -283,7 +311,10 @@ const std::vector<BadInput>& Cases() {
         {"LoadKeyWithoutItsCertificate",
          LoadSigner(SignerKind::Mismatch),
          {"no certificate that matches its private key"}},
-        {"LoadNotACa", LoadSigner(SignerKind::NotCa), {"not-ca.pfx", "cannot sign certificates", "CA:FALSE"}},
+        {"LoadNotACa",
+         LoadSigner(SignerKind::NotCa),
+         {"not-ca.pfx", "cannot sign certificates", "CA:FALSE",
+          "\"Can sign other certificates (certificate authority)\" checked (ombrel-cli: --ca)"}},
         {"LoadWithoutCertSign",
          LoadSigner(SignerKind::NoCertSign),
          {"cannot sign certificates", "keyCertSign"}},

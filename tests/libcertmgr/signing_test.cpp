@@ -10,6 +10,8 @@
 
 #include <ostream>
 
+#include <ctime>
+
 namespace certmgr_test {
 namespace {
 
@@ -85,6 +87,32 @@ TEST(CertMgrSigning, ExportCarriesTheChainOfTheIssuerNotOfTheLatestSigner) {
     EXPECT_EQ(NameEntry(X509_get_subject_name(sk_X509_value(pfx->chain.get(), 0)), NID_commonName),
               "Test Intermediate CA");
     EXPECT_EQ(X509_cmp(sk_X509_value(pfx->chain.get(), 1), IntermediateRoot()), 0);
+}
+
+// The signer is valid for 79 days and a half more: 79 days fit below it, 80 would outlive it.
+TEST(CertMgrSigning, IssuedCertificateMayNotOutliveItsSigner) {
+    X509* signer = SignerCertificate(SignerKind::ShortLived);
+    std::tm last{};
+    ASSERT_EQ(ASN1_TIME_to_tm(X509_get0_notAfter(signer), &last), 1);
+    char lastDay[16] = {};
+    std::strftime(lastDay, sizeof lastDay, "%Y-%m-%d", &last);
+    TempDir dir;
+    Component component;
+    ASSERT_EQ(component.Apply("CertKeyLength=512"), 0);
+    ASSERT_EQ(component.Load(SignerFile(SignerKind::ShortLived), kSignerPassword), 0) << component.Error();
+
+    ASSERT_EQ(component.Apply("CertValidityTime=80"), 0);
+    EXPECT_NE(component.IssueSigned("CN=issued.example", 3), 0);
+    EXPECT_NE(component.Error().find(std::string("\"Test Short-Lived CA\", which is valid until ") + lastDay +
+                                     "; at most 79 days are possible."),
+              std::string::npos)
+        << component.Error();
+
+    ASSERT_EQ(component.Apply("CertValidityTime=79"), 0);
+    ASSERT_EQ(component.IssueSigned("CN=issued.example", 3), 0) << component.Error();
+    auto pfx = ExportAndOpen(component, dir);
+    ASSERT_TRUE(pfx);
+    EXPECT_LT(ASN1_TIME_compare(X509_get0_notAfter(pfx->cert.get()), X509_get0_notAfter(signer)), 0);
 }
 
 struct NameCase {

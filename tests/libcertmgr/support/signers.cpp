@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace certmgr_test {
 
@@ -22,7 +23,8 @@ struct CertSpec {
     const char* basicConstraints = "critical,CA:TRUE";  // nullptr: none
     const char* keyUsage = "critical,keyCertSign,cRLSign,digitalSignature";
     long fromDays = -1;
-    long toDays = 30;
+    long toDays = 3650;  // outlives what the tests issue below it
+    long toSeconds = 0;
     const char* nameConstraints = nullptr;
     bool version1 = false;  // no extensions at all
 };
@@ -55,7 +57,10 @@ public:
     const std::string& File(SignerKind kind) {
         auto found = m_files.find(kind);
         if (found == m_files.end()) {
+            // Kinds made from other kinds' files keep what those were written with to themselves.
+            X509* outer = std::exchange(m_lastSigner, nullptr);
             found = m_files.emplace(kind, Make(kind)).first;
+            m_signers[kind] = std::exchange(m_lastSigner, outer);
         }
         return found->second;
     }
@@ -63,6 +68,11 @@ public:
     X509* Cert(const std::string& name) {
         File(name == "root" ? SignerKind::Intermediate : SignerKind::Aes256);
         return m_certs.at(name).get();
+    }
+
+    X509* SignerCert(SignerKind kind) {
+        File(kind);
+        return m_signers.at(kind);
     }
 
 private:
@@ -81,23 +91,23 @@ private:
                    EVP_PKEY* issuerKey) {
         X509Ptr cert(X509_new_ex(m_libctx.get(), nullptr));
         X509_NAME* subject = X509_get_subject_name(cert.get());
-        Check(
-            X509_set_version(cert.get(), spec.version1 ? X509_VERSION_1 : X509_VERSION_3) == 1 &&
-                ASN1_INTEGER_set(X509_get_serialNumber(cert.get()),
-                                 static_cast<long>(m_certs.size() + 100)) == 1 &&
-                X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_UTF8,
-                                           reinterpret_cast<const unsigned char*>("Ombrel Tests"), -1, -1,
-                                           0) == 1 &&
-                X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8,
-                                           reinterpret_cast<const unsigned char*>(spec.commonName.c_str()),
-                                           -1, -1, 0) == 1 &&
-                X509_set_issuer_name(cert.get(),
-                                     issuer != nullptr ? X509_get_subject_name(issuer) : subject) == 1 &&
-                X509_time_adj_ex(X509_getm_notBefore(cert.get()), static_cast<int>(spec.fromDays), 0,
-                                 nullptr) &&
-                X509_time_adj_ex(X509_getm_notAfter(cert.get()), static_cast<int>(spec.toDays), 0, nullptr) &&
-                X509_set_pubkey(cert.get(), key) == 1,
-            "certificate fields");
+        Check(X509_set_version(cert.get(), spec.version1 ? X509_VERSION_1 : X509_VERSION_3) == 1 &&
+                  ASN1_INTEGER_set(X509_get_serialNumber(cert.get()),
+                                   static_cast<long>(m_certs.size() + 100)) == 1 &&
+                  X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_UTF8,
+                                             reinterpret_cast<const unsigned char*>("Ombrel Tests"), -1, -1,
+                                             0) == 1 &&
+                  X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8,
+                                             reinterpret_cast<const unsigned char*>(spec.commonName.c_str()),
+                                             -1, -1, 0) == 1 &&
+                  X509_set_issuer_name(cert.get(),
+                                       issuer != nullptr ? X509_get_subject_name(issuer) : subject) == 1 &&
+                  X509_time_adj_ex(X509_getm_notBefore(cert.get()), static_cast<int>(spec.fromDays), 0,
+                                   nullptr) &&
+                  X509_time_adj_ex(X509_getm_notAfter(cert.get()), static_cast<int>(spec.toDays),
+                                   spec.toSeconds, nullptr) &&
+                  X509_set_pubkey(cert.get(), key) == 1,
+              "certificate fields");
         X509V3_CTX v3;
         X509V3_set_ctx(&v3, issuer != nullptr ? issuer : cert.get(), cert.get(), nullptr, nullptr, 0);
         auto add = [&](int nid, const char* value) {
@@ -119,6 +129,7 @@ private:
 
     std::string Write(const std::string& fileName, const char* password, EVP_PKEY* key, X509* cert,
                       STACK_OF(X509) * chain, int keyCipher, int certCipher) {
+        m_lastSigner = cert;
         Pkcs12Ptr p12(PKCS12_create_ex(password, "Test CA", key, cert, chain, keyCipher, certCipher,
                                        PKCS12_DEFAULT_ITER, -1, 0, m_libctx.get(), nullptr));
         Check(p12 != nullptr, "PKCS #12");
@@ -226,6 +237,34 @@ private:
                 return Write("constrained.pfx", kSignerPassword, key,
                              MakeCert("constrained", key, spec, nullptr, nullptr), nullptr, aes, aes);
             }
+            case SignerKind::PathLength0:
+            case SignerKind::PathLength1: {
+                const bool zero = kind == SignerKind::PathLength0;
+                EVP_PKEY* key = Key("ec", true);
+                CertSpec spec{zero ? "Test Path Length 0 CA" : "Test Path Length 1 CA",
+                              zero ? "critical,CA:TRUE,pathlen:0" : "critical,CA:TRUE,pathlen:1"};
+                const std::string name = zero ? "pathlen0" : "pathlen1";
+                return Write(name + ".pfx", kSignerPassword, key, MakeCert(name, key, spec, nullptr, nullptr),
+                             nullptr, aes, aes);
+            }
+            case SignerKind::BelowPathLength1: {
+                EVP_PKEY* rootKey = Key("rsa", false);
+                X509* root =
+                    MakeCert("pathlen1-root", rootKey,
+                             {"Test Path Length 1 Root", "critical,CA:TRUE,pathlen:1"}, nullptr, nullptr);
+                X509* below = MakeCert("below-pathlen1", IntermediateKey(),
+                                       {"Test Unlimited Intermediate CA"}, root, rootKey);
+                return Write("below-pathlen1.pfx", kSignerPassword, IntermediateKey(), below,
+                             Stack({root}).get(), aes, aes);
+            }
+            case SignerKind::ShortLived: {
+                EVP_PKEY* key = Key("ec", true);
+                CertSpec spec{"Test Short-Lived CA"};
+                spec.toDays = 79;
+                spec.toSeconds = 12 * 3600;  // half a day from any day boundary, so the days left are sure
+                return Write("short-lived.pfx", kSignerPassword, key,
+                             MakeCert("short-lived", key, spec, nullptr, nullptr), nullptr, aes, aes);
+            }
             case SignerKind::NoKey: {
                 auto [key, cert] = rsaCa();
                 return Write("no-key.pfx", kSignerPassword, nullptr, cert, nullptr, aes, aes);
@@ -293,6 +332,8 @@ private:
     std::map<std::string, EvpPkeyPtr> m_keys;
     std::map<std::string, X509Ptr> m_certs;
     std::map<SignerKind, std::string> m_files;
+    std::map<SignerKind, X509*> m_signers;  // owned by m_certs; null for kinds without one
+    X509* m_lastSigner = nullptr;
 };
 
 Factory& TheFactory() {
@@ -312,6 +353,10 @@ X509* IntermediateRoot() {
 
 X509* RsaCa() {
     return TheFactory().Cert("rsa");
+}
+
+X509* SignerCertificate(SignerKind kind) {
+    return TheFactory().SignerCert(kind);
 }
 
 }  // namespace certmgr_test

@@ -34,6 +34,14 @@ enum class SignerKind {
     NameConstrained,
     // keyUsage with keyCertSign, but no basicConstraints.
     NoBasicConstraints,
+    // An EC CA with pathlen:0: it may issue end entities only.
+    PathLength0,
+    // An EC CA with pathlen:1.
+    PathLength1,
+    // An intermediate without a path length below a root with pathlen:1, the root as its chain.
+    BelowPathLength1,
+    // An EC CA valid for 79 days and 12 hours more.
+    ShortLived,
 };
 
 inline constexpr char kSignerPassword[] = "Signer-Pass-1";
@@ -44,5 +52,7 @@ const std::string& SignerFile(SignerKind kind);
 // The root above SignerKind::Intermediate, and the RSA CA of the first five kinds.
 X509* IntermediateRoot();
 X509* RsaCa();
+// The signing certificate of a kind that has one.
+X509* SignerCertificate(SignerKind kind);
 
 }  // namespace certmgr_test
