@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <string>
@@ -37,6 +38,10 @@ bool Exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 // Set by SIGINT or SIGTERM while a certificate is being made; the component asks through its
 // progress event whether to go on, so an interrupted run stops without leaving a file behind.
 std::atomic<bool> g_interrupted{false};
@@ -45,9 +50,17 @@ extern "C" void OnInterrupt(int) {
     g_interrupted.store(true);
 }
 
-class InterruptibleCertMgr : public CCertMgr {
+class CommandCertMgr : public CCertMgr {
 public:
+    // Progress while the key is made: a non-zero answer stops the run.
     std::int32_t OnComponentEvent3(std::intptr_t*) override { return g_interrupted.load() ? 1 : 0; }
+    // A certificate that clients will refuse for some use is worth a word to the user.
+    std::int32_t OnComponentEvent4(std::intptr_t* params) override {
+        if (params != nullptr && params[0] != 0) {
+            Warn(reinterpret_cast<const char*>(params[0]));
+        }
+        return 0;
+    }
 };
 
 // Catches the two signals for its lifetime only: before and after the run there is nothing to
@@ -139,6 +152,14 @@ int main(int argc, char* argv[]) {
         extras.push_back(std::string(CERTMGR_SETTING_REPLACE_EXISTING) + "=0");
     }
 
+    if (request.keyLength < 2048) {
+        Warn("keys under 2048 bits are refused by current TLS libraries");
+    }
+    // Apple's limit for TLS server certificates; a certificate authority is not held to it.
+    if (!options.authority && request.validDays > 825) {
+        Warn("web browsers on Apple devices refuse server certificates valid for more than 825 days");
+    }
+
     std::string error;
     auto password = ResolvePassword(options.password, "--password-file",
                                     "Password for '" + request.outputFile + "': ", true, error);
@@ -149,6 +170,8 @@ int main(int argc, char* argv[]) {
     WipeString(*password);
     if (request.password.empty()) {
         Warn("the private key is saved without a password");
+    } else if (!IsAscii(request.password)) {
+        Warn("Java's keytool cannot open a file whose password is not ASCII");
     }
     if (HasSigningFile(request)) {
         auto signerPassword = ResolvePassword(options.signerPassword, "--signer-password-file",
@@ -163,7 +186,7 @@ int main(int argc, char* argv[]) {
     GenerationOutcome outcome;
     {
         InterruptScope interrupts;
-        InterruptibleCertMgr certMgr;
+        CommandCertMgr certMgr;
         outcome = RunGeneration(certMgr, request, extras);
     }
     WipeSecrets(request);

@@ -64,6 +64,10 @@ enum {
  * entries. A non-zero answer stops the call, which then fails with CERTMGR_CANCELLED and leaves
  * nothing behind. */
 enum { CERTMGR_EVENT_PROGRESS = 3 };
+/* CERTMGR_EVENT_WARNING tells of a certificate that is made as asked but that common clients will
+ * refuse for some use: params[0] is a zero-terminated UTF-8 sentence, lengths[0] its length in
+ * bytes; count is 1. The answer is not looked at. */
+enum { CERTMGR_EVENT_WARNING = 4 };
 
 /* Called by the component during a method call; context is the pointer given
  * to CertMgr_Create. The result goes back to the component. */

@@ -9,6 +9,7 @@
 #include "signer.h"
 #include "subject.h"
 
+#include <array>
 #include <ctime>
 
 namespace certmgr {
@@ -63,8 +64,24 @@ void Instance::Make(const char* subjectText, std::uint32_t serial, bool issued) 
     X509Ptr cert = BuildCertificate(crypto.Get(), subject, serialNumber.get(), now, m_settings, key.get(),
                                     issued ? &*m_signer : nullptr);
     X509StackPtr chain = issued ? ChainFrom(*m_signer) : ShareCertificates(nullptr);
+    if (!m_settings.authority && X509_get_ext_by_NID(cert.get(), NID_subject_alt_name, -1) < 0) {
+        Warn("the certificate has no subject alternative name, because its common name is not a host "
+             "name or IP address, so browsers will refuse it for a web site");
+    }
     m_currentName = subject.friendlyName;
     m_current = Identity{std::move(cert), std::move(key), std::move(chain)};
+}
+
+void Instance::Warn(const std::string& text) const {
+    if (m_sink == nullptr) {
+        return;
+    }
+    // As wide as the progress event's arrays, so a sink that writes its usual entries stays inside.
+    std::array<intptr_t, 8> params{};
+    std::array<intptr_t, 8> lengths{};
+    params[0] = reinterpret_cast<intptr_t>(text.c_str());
+    lengths[0] = static_cast<intptr_t>(text.size());
+    m_sink(m_context, CERTMGR_EVENT_WARNING, 1, params.data(), lengths.data());
 }
 
 void Instance::Discard() {

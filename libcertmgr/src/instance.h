@@ -44,6 +44,8 @@ public:
     }
 
 private:
+    // Tells the caller, through its event sink, of a certificate that clients will refuse for some use.
+    void Warn(const std::string& text) const;
     static constexpr std::uint64_t kMagic = 0x43657274'4D677231ULL;
 
     const CryptoContext& Crypto() const;

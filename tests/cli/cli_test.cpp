@@ -66,9 +66,9 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 class CliTableTest : public CliTest, public ::testing::WithParamInterface<Case> {};
 
-// The common name keeps every row's subject non-empty; 512-bit keys keep the table quick.
+// The common name keeps every row's subject non-empty; 1024-bit keys keep the table quick.
 std::vector<std::string> Make(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--key-length", "512", "--common-name", "table.example.test"});
+    args.insert(args.begin(), {"--key-length", "1024", "--common-name", "table.example.test"});
     return args;
 }
 
@@ -114,7 +114,7 @@ const Case kCases[] = {
                                  "out.pfx"}),
      {}, 1, "", "ombrel-cli: The signing certificate file \"nosuch.pfx\" does not exist.\n", {}},
     {"OutputFolderMissing", Make({"--password", "pw", "--out", "nosuch/out.pfx"}), {}, 1, "", "ombrel-cli: Cannot write", {}},
-    {"EmptySubject", {"--key-length", "512", "--password", "pw", "--out", "out.pfx"}, {}, 1, "",
+    {"EmptySubject", {"--key-length", "1024", "--password", "pw", "--out", "out.pfx"}, {}, 1, "",
      "The subject is empty", {}},
 
     // An existing file is replaced only on request.
@@ -132,7 +132,7 @@ const Case kCases[] = {
     {"StrayArgument", Make({"--password", "pw", "--out", "out.pfx", "extra"}), {}, 2, "",
      "unexpected argument 'extra'", {}},
     {"KeyLengthNotOffered", Make({"--key-length", "768", "--password", "pw", "--out", "out.pfx"}), {}, 2, "",
-     "--key-length takes 512, 1024, 2048 or 4096, not '768'", {}},
+     "--key-length takes a number of bits from 1024 to 8192, not '768'", {}},
     {"DaysWithSign", Make({"--days", "-5", "--password", "pw", "--out", "out.pfx"}), {}, 2, "",
      "--days takes a whole number from 0 to 4294967295, not '-5'", {}},
     {"DaysEmpty", Make({"--days", "", "--password", "pw", "--out", "out.pfx"}), {}, 2, "", "--days takes", {}},
@@ -173,10 +173,16 @@ TEST_P(CliTableTest, Outcome) {
 
     EXPECT_EQ(outcome.status, c.status) << outcome.err;
     EXPECT_EQ(outcome.out, c.out);
+    // The rows' small keys earn a warning of their own, which is not what a row is about.
+    std::string err = outcome.err;
+    const std::string smallKey = "ombrel-cli: warning: keys under 2048 bits are refused by current TLS libraries\n";
+    if (err.starts_with(smallKey)) {
+        err.erase(0, smallKey.size());
+    }
     if (c.errHas.empty()) {
-        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(err, "");
     } else {
-        EXPECT_NE(outcome.err.find(c.errHas), std::string::npos) << outcome.err;
+        EXPECT_NE(err.find(c.errHas), std::string::npos) << err;
     }
     if (c.status == 2) {
         EXPECT_NE(outcome.err.find(kTryHelp), std::string::npos) << outcome.err;
@@ -255,13 +261,13 @@ namespace {
 // signing password fails without showing the password.
 TEST_F(CliTest, IssuesWithSigningCertificate) {
     dir.Write("ca.pass", "ca-secret\n");
-    ASSERT_EQ(Cli({"--common-name", "Test CA", "--org", "Acme", "--key-length", "1024", "--password-file",
+    ASSERT_EQ(Cli({"--ca", "--common-name", "Test CA", "--org", "Acme", "--key-length", "1024", "--password-file",
                    "ca.pass", "--out", "ca.pfx"})
                   .status,
               0);
 
     const Outcome issued =
-        Cli({"--common-name", "leaf.example.test", "--key-length", "512", "--serial", "7", "--signer",
+        Cli({"--common-name", "leaf.example.test", "--key-length", "1024", "--serial", "7", "--signer",
              "ca.pfx", "--signer-password-file", "ca.pass", "--password", "leaf", "--out", "leaf.pfx"});
     ASSERT_EQ(issued.status, 0) << issued.err;
     EXPECT_EQ(issued.out, kSuccess);
@@ -274,7 +280,7 @@ TEST_F(CliTest, IssuesWithSigningCertificate) {
 
     const std::string wrong = "not-the-ca-password";
     const Outcome refused =
-        Cli({"--common-name", "leaf2.example.test", "--key-length", "512", "--signer", "ca.pfx",
+        Cli({"--common-name", "leaf2.example.test", "--key-length", "1024", "--signer", "ca.pfx",
              "--signer-password", wrong, "--password", "leaf", "--out", "leaf2.pfx"});
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");
@@ -291,7 +297,7 @@ TEST_F(CliTest, LegacyPfxSwitchesTheEncryption) {
         const char* absent;
     };
     for (const Row& row : {Row{{}, "AES-256-CBC", "TripleDES"}, Row{{"--legacy-pfx"}, "TripleDES", "AES"}}) {
-        std::vector<std::string> args = {"--common-name", "pfx.example.test", "--key-length", "512",
+        std::vector<std::string> args = {"--common-name", "pfx.example.test", "--key-length", "1024",
                                          "--force",       "--password",       "pw",           "--out",
                                          "enc.pfx"};
         args.insert(args.end(), row.extra.begin(), row.extra.end());
@@ -308,7 +314,7 @@ TEST_F(CliTest, LegacyPfxSwitchesTheEncryption) {
 // password line for the next reader, whether it is a pipe or a file.
 TEST_F(CliTest, PasswordFromPipes) {
     dir.Write("stdin.txt", "file-pw\nnext line\n");
-    const std::string cli = "\"$0\" --key-length 512 --common-name pipe.example.test --force --out out.pfx ";
+    const std::string cli = "\"$0\" --key-length 1024 --common-name pipe.example.test --force --out out.pfx ";
     const struct {
         const char* name;
         std::string script;
@@ -349,7 +355,7 @@ TEST_F(CliTest, PasswordFromANamedPipeWaitsForItsWriter) {
 }
 
 TEST_F(CliTest, SanReplacesTheAutomaticName) {
-    ASSERT_EQ(Cli({"--common-name", "cn.example.test", "--key-length", "512", "--san", "www.example.test",
+    ASSERT_EQ(Cli({"--common-name", "cn.example.test", "--key-length", "1024", "--san", "www.example.test",
                    "--san", "192.0.2.7", "--san", "2001:db8::1", "--password", "pw", "--out", "san.pfx"})
                   .status,
               0);
@@ -393,5 +399,64 @@ TEST_F(CliTest, TwoRunsToOneOutputKeepTheFirstFile) {
         for (const auto& entry : std::filesystem::directory_iterator(shared.Path())) {
             EXPECT_EQ(entry.path().filename(), "out.pfx") << "left behind: " << entry.path();
         }
+    }
+}
+
+// Choices that work but that some clients refuse are made with a word on standard error.
+TEST_F(CliTest, WarnsAboutChoicesThatClientsRefuse) {
+    struct Row {
+        std::vector<std::string> args;
+        const char* warning;  // nothing: no warning at all
+    };
+    const Row rows[] = {
+        {{"--key-length", "2048", "--password", "pw"}, nullptr},
+        {{"--key-length", "1024", "--password", "pw"}, "keys under 2048 bits are refused"},
+        {{"--days", "826", "--password", "pw"}, "valid for more than 825 days"},
+        {{"--days", "826", "--ca", "--password", "pw"}, nullptr},
+        {{"--password", "p\xc3\xa4ss"}, "Java's keytool cannot open"},
+        {{"--password", ""}, "saved without a password"},
+        {{"--common-name", "not a host name", "--password", "pw"}, "browsers will refuse it"},
+        {{"--common-name", "not a host name", "--ca", "--password", "pw"}, nullptr},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = {"--common-name", "warn.example.test", "--force", "--out", "out.pfx"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const Outcome outcome = Cli(args);
+        ASSERT_EQ(outcome.status, 0) << outcome.err;
+        if (row.warning == nullptr) {
+            EXPECT_EQ(outcome.err, "") << args[args.size() - 1];
+        } else {
+            EXPECT_TRUE(outcome.err.starts_with("ombrel-cli: warning: ")) << outcome.err;
+            EXPECT_NE(outcome.err.find(row.warning), std::string::npos) << outcome.err;
+        }
+    }
+}
+
+// Left to itself the command picks a fresh random serial each time, so that a CA and what it
+// issues, or two certificates for one name, never share issuer and serial.
+TEST_F(CliTest, DefaultSerialIsRandomAndLarge) {
+    std::set<std::string> serials;
+    for (const char* out : {"a.pfx", "b.pfx"}) {
+        ASSERT_EQ(Cli({"--common-name", "serial.example.test", "--password", "pw", "--out", out}).status, 0);
+        ASSERT_TRUE(ExtractCertificate(out, "pw", "serial.pem"));
+        const std::string serial = X509("serial.pem", {"-serial"});
+        EXPECT_GE(serial.size(), std::string("serial=\n").size() + 24) << serial;  // about 128 bits
+        serials.insert(serial);
+    }
+    EXPECT_EQ(serials.size(), 2u);
+}
+
+// SIGINT while the key is being made stops the run through the component's progress event:
+// nothing is written and no temporary file is left.
+TEST_F(CliTest, InterruptCancelsWithoutLeavingAFile) {
+    const Outcome outcome = RunProgram("/usr/bin/timeout",
+                                       {"--preserve-status", "-s", "INT", "1", kCli, "--key-length", "8192",
+                                        "--common-name", "slow.example.test", "--password", "pw", "--out",
+                                        "out.pfx"},
+                                       dir);
+    EXPECT_EQ(outcome.status, 1) << outcome.err;
+    EXPECT_NE(outcome.err.find("cancelled"), std::string::npos) << outcome.err;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        EXPECT_TRUE(entry.path().filename().string().starts_with(".std")) << "left behind: " << entry.path();
     }
 }
