@@ -118,13 +118,6 @@ Asn1IntegerPtr ChooseSerial(OSSL_LIB_CTX* libctx, std::uint32_t requested) {
     Fail("The random generator gave only zeros; no serial number could be drawn.");
 }
 
-void CheckValidity(std::time_t now, const Settings& settings) {
-    if (!EndsInTime(now, settings.validityDays)) {
-        Fail("A validity of " + std::to_string(settings.validityDays) +
-             " days would end the certificate after 9999-12-31, the last date a certificate can hold.");
-    }
-}
-
 X509StackPtr ChainFrom(const Identity& issuer) {
     X509StackPtr chain = ShareCertificates(issuer.chain.get());
     if (X509_up_ref(issuer.cert.get()) != 1) {
@@ -140,7 +133,7 @@ X509StackPtr ChainFrom(const Identity& issuer) {
 
 X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, const ASN1_INTEGER* serial,
                          std::time_t now, const Settings& settings, EVP_PKEY* key, const Identity* issuer) {
-    CheckValidity(now, settings);
+    CheckEndsInTime(now, settings.validityDays);
     X509Ptr cert(X509_new_ex(libctx, nullptr));
     if (!cert || X509_set_version(cert.get(), X509_VERSION_3) != 1 ||
         X509_set_serialNumber(cert.get(), const_cast<ASN1_INTEGER*>(serial)) != 1 ||

@@ -22,9 +22,6 @@ X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, const ASN
 // generator: unique enough that no two certificates of one issuer share it.
 Asn1IntegerPtr ChooseSerial(OSSL_LIB_CTX* libctx, std::uint32_t requested);
 
-// Refuses a validity that ends after 9999-12-31, before a key is made for it.
-void CheckValidity(std::time_t now, const Settings& settings);
-
 // The chain an issued certificate travels with: its issuer, then the issuer's own chain.
 X509StackPtr ChainFrom(const Identity& issuer);
 

@@ -50,7 +50,7 @@ void Instance::Make(const char* subjectText, std::uint32_t serial, bool issued) 
     const Subject subject = ParseSubject(subjectText);
     // One moment for the checks and the certificate, however long the key takes.
     const std::time_t now = std::time(nullptr);
-    CheckValidity(now, m_settings);
+    CheckEndsInTime(now, m_settings.validityDays);
     const Asn1IntegerPtr serialNumber = ChooseSerial(crypto.Get(), serial);
     if (issued) {
         CheckCanIssue(*m_signer, serialNumber.get(), now, m_settings.validityDays);

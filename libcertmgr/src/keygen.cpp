@@ -136,6 +136,11 @@ EvpPkeyPtr GenerateRsaKey(OSSL_LIB_CTX* libctx, int bits, unsigned racers, const
     std::optional<Reporter> reporter;
     if (progress != nullptr && progress->sink != nullptr) {
         reporter.emplace(*progress);
+        // One event before the race, so that every generation raises at least one, even when a
+        // helper wins before the calling thread's first step, and a cancel can stop it at once.
+        if (!reporter->Step()) {
+            throw Cancelled();
+        }
     }
     {
         std::vector<std::jthread> helpers;

@@ -32,7 +32,9 @@ struct Settings {
 // Applies one "name=value" setting. On a failure the settings stay as they were.
 void ApplySetting(Settings& settings, std::string_view text);
 
-// Whether a certificate valid from `now` for `days` days ends by 9999-12-31, the last date X.509 can hold.
-bool EndsInTime(std::time_t now, std::uint32_t days);
+// Refuses a certificate valid from `now` for `days` days that would end after 9999-12-31, the last
+// date X.509 can hold: the one check of the end, when the validity is set and again when a
+// certificate is made.
+void CheckEndsInTime(std::time_t now, std::uint32_t days);
 
 }  // namespace certmgr

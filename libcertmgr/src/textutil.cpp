@@ -97,7 +97,7 @@ std::optional<HiddenCharacter> FirstHiddenCharacter(std::string_view text) {
     return found;
 }
 
-std::optional<unsigned long long> ParseUnsigned(std::string_view text, unsigned long long limit) {
+std::optional<unsigned long long> ParseDecimal(std::string_view text, unsigned long long limit) {
     if (text.empty()) {
         return std::nullopt;
     }

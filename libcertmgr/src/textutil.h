@@ -24,7 +24,8 @@ struct HiddenCharacter {
 // The first such character of a UTF-8 text; nothing when it has none or is not UTF-8.
 std::optional<HiddenCharacter> FirstHiddenCharacter(std::string_view text);
 
-// An unsigned decimal number of digits only, or nothing when it is not one or exceeds the limit.
-std::optional<unsigned long long> ParseUnsigned(std::string_view text, unsigned long long limit);
+// An unsigned decimal number of digits only, or nothing when it is not one or exceeds the limit. The
+// same rule as the core's reader of the form's numbers; both are held to one table of cases.
+std::optional<unsigned long long> ParseDecimal(std::string_view text, unsigned long long limit);
 
 }  // namespace certmgr

@@ -3,6 +3,7 @@
 // server certificates: self-signed, below authorities of this same component, and below an
 // intermediate; their chains carry no key IDs; and host checks match the names derived here.
 #include "component.h"
+#include "shell.h"
 #include "pfx.h"
 #include "signers.h"
 #include "tempdir.h"
@@ -18,30 +19,6 @@
 
 namespace certmgr_test {
 namespace {
-
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-Outcome Shell(const std::string& command) {
-    Outcome run{-1, {}};
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        run.output += buffer;
-    }
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-std::string Quote(const std::string& text) {
-    return "'" + text + "'";
-}
 
 struct ReaderCase {
     const char* name;
@@ -67,23 +44,23 @@ TEST_P(ReaderTest, OpensInOpenSslGnuTlsAndNss) {
         << component.Error();
     ASSERT_EQ(component.Export(file, row.password), 0) << component.Error();
 
-    Outcome openssl =
+    ShellOutcome openssl =
         Shell("openssl pkcs12 -in " + Quote(file) + " -noout -passin pass:" + Quote(row.password));
     EXPECT_EQ(openssl.status, 0) << openssl.output;
-    Outcome wrong = Shell("openssl pkcs12 -in " + Quote(file) + " -noout -passin pass:not-it");
+    ShellOutcome wrong = Shell("openssl pkcs12 -in " + Quote(file) + " -noout -passin pass:not-it");
     EXPECT_NE(wrong.status, 0) << wrong.output;
 
     const std::string gnutlsPassword =
         row.password.empty() ? "--empty-password" : "--password=" + Quote(row.password);
-    Outcome gnutls = Shell("certtool --p12-info --inder --infile " + Quote(file) + " " + gnutlsPassword);
+    ShellOutcome gnutls = Shell("certtool --p12-info --inder --infile " + Quote(file) + " " + gnutlsPassword);
     EXPECT_EQ(gnutls.status, 0) << gnutls.output;
     EXPECT_NE(gnutls.output.find("reader.example"), std::string::npos) << gnutls.output;
 
     const std::string db = "sql:" + dir.File("nssdb");
-    Outcome made =
+    ShellOutcome made =
         Shell("mkdir " + Quote(dir.File("nssdb")) + " && certutil -N -d " + Quote(db) + " --empty-password");
     ASSERT_EQ(made.status, 0) << made.output;
-    Outcome nss = Shell("pk12util -l " + Quote(file) + " -d " + Quote(db) + " -W " + Quote(row.password));
+    ShellOutcome nss = Shell("pk12util -l " + Quote(file) + " -d " + Quote(db) + " -W " + Quote(row.password));
     EXPECT_EQ(nss.status, 0) << nss.output;
     EXPECT_NE(nss.output.find("reader.example"), std::string::npos) << nss.output;
 }
@@ -95,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(CertMgr, ReaderTest,
                                          ReaderCase{"TripleDesEmptyPassword", "PfxEncryption=3DES", ""}),
                          [](const testing::TestParamInfo<ReaderCase>& info) { return info.param.name; });
 
-Outcome Verify(const TempDir& dir, const std::string& trusted, const std::string& untrusted,
+ShellOutcome Verify(const TempDir& dir, const std::string& trusted, const std::string& untrusted,
                const std::string& leaf) {
     std::string command = "openssl verify -purpose sslserver -CAfile " + Quote(dir.File(trusted));
     if (!untrusted.empty()) {
@@ -136,13 +113,13 @@ TEST(CertMgrInterop, CertificatesMadeHereVerifyAsServerCertificates) {
     ASSERT_NO_FATAL_FAILURE(Make(dir, {}, "intermediate.pfx", "www.example.com", "leaf.pfx"));
     ASSERT_NO_FATAL_FAILURE(Make(dir, {}, "", "self.example", "self.pfx"));
 
-    Outcome root = Verify(dir, "root.pfx.pem", "", "root.pfx.pem");
+    ShellOutcome root = Verify(dir, "root.pfx.pem", "", "root.pfx.pem");
     EXPECT_EQ(root.status, 0) << root.output;
-    Outcome leaf = Shell("openssl verify -purpose sslserver -verify_hostname www.example.com -CAfile " +
+    ShellOutcome leaf = Shell("openssl verify -purpose sslserver -verify_hostname www.example.com -CAfile " +
                          Quote(dir.File("root.pfx.pem")) + " -untrusted " +
                          Quote(dir.File("intermediate.pfx.pem")) + " " + Quote(dir.File("leaf.pfx.pem")));
     EXPECT_EQ(leaf.status, 0) << leaf.output;
-    Outcome self = Shell("openssl verify -purpose sslserver -verify_hostname self.example -CAfile " +
+    ShellOutcome self = Shell("openssl verify -purpose sslserver -verify_hostname self.example -CAfile " +
                          Quote(dir.File("self.pfx.pem")) + " " + Quote(dir.File("self.pfx.pem")));
     EXPECT_EQ(self.status, 0) << self.output;
 }
@@ -167,13 +144,13 @@ TEST(CertMgrInterop, OnlyTheNewCertificateCarriesKeyIdAndFriendlyName) {
         return found;
     };
 
-    const Outcome own = certificates("-clcerts");
+    const ShellOutcome own = certificates("-clcerts");
     ASSERT_EQ(own.status, 0) << own.output;
     EXPECT_EQ(count(own.output, "BEGIN CERTIFICATE"), 1U) << own.output;
     EXPECT_NE(own.output.find("friendlyName: chain.example"), std::string::npos) << own.output;
     EXPECT_EQ(count(own.output, "localKeyID:"), 1U) << own.output;
 
-    const Outcome chain = certificates("-cacerts");
+    const ShellOutcome chain = certificates("-cacerts");
     ASSERT_EQ(chain.status, 0) << chain.output;
     EXPECT_EQ(count(chain.output, "BEGIN CERTIFICATE"), 2U) << chain.output;
     EXPECT_NE(chain.output.find("Test Intermediate CA"), std::string::npos) << chain.output;
@@ -205,10 +182,10 @@ TEST_P(HostTest, MatchesInOpenSslAndGnuTls) {
     const std::string host = Quote(dir.File("host.pfx.pem"));
     for (const std::string& name : {row.host, std::string("other.example")}) {
         const bool matches = name == row.host;
-        Outcome openssl = Shell("openssl verify -purpose sslserver -verify_hostname " + Quote(name) +
+        ShellOutcome openssl = Shell("openssl verify -purpose sslserver -verify_hostname " + Quote(name) +
                                 " -CAfile " + root + " " + host);
         EXPECT_EQ(openssl.status == 0, matches) << name << ": " << openssl.output;
-        Outcome gnutls = Shell("certtool --verify --load-ca-certificate " + root + " --infile " + host +
+        ShellOutcome gnutls = Shell("certtool --verify --load-ca-certificate " + root + " --infile " + host +
                                " --verify-hostname " + Quote(name));
         EXPECT_EQ(gnutls.status == 0, matches) << name << ": " << gnutls.output;
     }
@@ -239,7 +216,7 @@ TEST(CertMgrInterop, CertificateIssuedBelowAnIntermediateVerifies) {
     WritePem(dir.File("intermediate.pem"), sk_X509_value(leaf->chain.get(), 0));
     WritePem(dir.File("root.pem"), IntermediateRoot());
 
-    Outcome run = Verify(dir, "root.pem", "intermediate.pem", "leaf.pem");
+    ShellOutcome run = Verify(dir, "root.pem", "intermediate.pem", "leaf.pem");
     EXPECT_EQ(run.status, 0) << run.output;
 }
 

@@ -3,6 +3,7 @@
 // files: the ones listed below are refused for the reason given, every other one loads and issues a
 // certificate that OpenSSL's verifier accepts with it as the trust anchor.
 #include "component.h"
+#include "shell.h"
 #include "pfx.h"
 #include "tempdir.h"
 
@@ -69,30 +70,6 @@ const std::map<std::string, std::string>& Subjects() {
     return subjects;
 }
 
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-Outcome Shell(const std::string& command) {
-    Outcome run{-1, {}};
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        run.output += buffer;
-    }
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-std::string Quote(const std::string& text) {
-    return "'" + text + "'";
-}
-
 class Pkits : public testing::Test {
 protected:
     void SetUp() override {
@@ -148,7 +125,7 @@ TEST_F(Pkits, CaFilesLoadAndIssueUnlessTheyMayNotSign) {
         ASSERT_EQ(sk_X509_num(issued->chain.get()), 1);  // each file holds its CA alone
         WritePem(dir.File("signer.pem"), sk_X509_value(issued->chain.get(), 0));
         WritePem(dir.File("issued.pem"), issued->cert.get());
-        const Outcome verified = Shell("openssl verify -partial_chain -trusted " +
+        const ShellOutcome verified = Shell("openssl verify -partial_chain -trusted " +
                                        Quote(dir.File("signer.pem")) + " " + Quote(dir.File("issued.pem")));
         EXPECT_EQ(verified.status, 0) << verified.output;
     }

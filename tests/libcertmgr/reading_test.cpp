@@ -5,6 +5,7 @@
 #include "component.h"
 #include "pfx.h"
 #include "signers.h"
+#include "shell.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
@@ -166,10 +167,6 @@ INSTANTIATE_TEST_SUITE_P(
 int Run(const std::string& command) {
     const int status = std::system((command + " >/dev/null 2>&1").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Quote(const std::string& text) {
-    return "'" + text + "'";
 }
 
 // A .pfx of the RSA CA made by the openssl command, with `options` choosing its protection.

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 // Settings reach the certificate and the file; a refused value leaves the earlier one in force.
 #include "component.h"
+#include "decimal_cases.h"
 #include "pfx.h"
 #include "tempdir.h"
 
+#include <certmgr.h>
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -47,6 +49,17 @@ TEST(CertMgrSettings, RefusedValuesKeepTheEarlierOnes) {
     EXPECT_EQ(DescribePfx(dir.File("out.pfx")).certificates, k3Des);
     EXPECT_EQ(AltNamesOf(pfx->cert.get()), std::vector<std::string>{"DNS:alt.example"});
     EXPECT_NE(X509_get_extension_flags(pfx->cert.get()) & EXFLAG_CA, 0U);
+}
+
+// The library reads numbers by the same rule as the front ends: the cases they share.
+TEST(CertMgrSettings, NumbersFollowTheSharedDecimalRule) {
+    for (const DecimalCase& c : kDecimalCases) {
+        Component component;
+        // 1 to a few thousand years of days is a validity; 0 and the largest number are not.
+        const bool valid = c.value && *c.value >= 1 && *c.value <= 100000;
+        EXPECT_EQ(component.Apply(std::string(CERTMGR_SETTING_VALIDITY_DAYS) + "=" + c.text) == 0, valid)
+            << '"' << c.text << '"';
+    }
 }
 
 // X.509 can say no later than 9999-12-31; one more day must be refused, not wrap around.
