@@ -147,6 +147,13 @@ X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, const ASN
         FailOssl("The certificate could not be built");
     }
 
+    // Never past the signer's end: the signer check lets through only what falls within its last day.
+    if (issuer != nullptr &&
+        ASN1_TIME_compare(X509_get0_notAfter(cert.get()), X509_get0_notAfter(issuer->cert.get())) > 0 &&
+        X509_set1_notAfter(cert.get(), X509_get0_notAfter(issuer->cert.get())) != 1) {
+        FailOssl("The certificate could not be built");
+    }
+
     X509V3_CTX v3;
     X509V3_set_ctx(&v3, issuer != nullptr ? issuer->cert.get() : cert.get(), cert.get(), nullptr, nullptr, 0);
     if (settings.authority) {

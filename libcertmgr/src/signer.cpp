@@ -276,8 +276,11 @@ void CheckCanIssue(const Identity& signer, const ASN1_INTEGER* serial, std::time
     if (!start || ASN1_TIME_diff(&daysLeft, &secondsLeft, start.get(), X509_get0_notAfter(cert)) != 1) {
         FailOssl("The validity of the signing certificate could not be read");
     }
-    // Both parts share their sign, so whole days left are what a new certificate can have.
-    if (static_cast<long long>(days) > daysLeft) {
+    // Both parts share their sign, so whole days left are what a new certificate can have. One that
+    // would end less than a day after the signer ends with it instead (see BuildCertificate): a CA
+    // and a certificate it issues at once, both for the same number of days, is the common case.
+    const long long overshoot = static_cast<long long>(days) * 86400LL - (daysLeft * 86400LL + secondsLeft);
+    if (overshoot >= 86400LL) {
         const std::time_t end = now + static_cast<std::time_t>(days) * 86400;
         std::tm endParts{};
         std::tm lastParts{};

@@ -89,7 +89,8 @@ TEST(CertMgrSigning, ExportCarriesTheChainOfTheIssuerNotOfTheLatestSigner) {
     EXPECT_EQ(X509_cmp(sk_X509_value(pfx->chain.get(), 1), IntermediateRoot()), 0);
 }
 
-// The signer is valid for 79 days and a half more: 79 days fit below it, 80 would outlive it.
+// The signer is valid for 79 days and a half more: 79 days fit below it, 80 end with it (a CA and
+// a certificate it issues at once for the same days differ by seconds), 81 would outlive it.
 TEST(CertMgrSigning, IssuedCertificateMayNotOutliveItsSigner) {
     X509* signer = SignerCertificate(SignerKind::ShortLived);
     std::tm last{};
@@ -101,7 +102,7 @@ TEST(CertMgrSigning, IssuedCertificateMayNotOutliveItsSigner) {
     ASSERT_EQ(component.Apply("CertKeyLength=512"), 0);
     ASSERT_EQ(component.Load(SignerFile(SignerKind::ShortLived), kSignerPassword), 0) << component.Error();
 
-    ASSERT_EQ(component.Apply("CertValidityTime=80"), 0);
+    ASSERT_EQ(component.Apply("CertValidityTime=81"), 0);
     EXPECT_NE(component.IssueSigned("CN=issued.example", 3), 0);
     EXPECT_NE(component.Error().find(std::string("\"Test Short-Lived CA\", which is valid until ") + lastDay +
                                      "; at most 79 days are possible."),
@@ -113,6 +114,12 @@ TEST(CertMgrSigning, IssuedCertificateMayNotOutliveItsSigner) {
     auto pfx = ExportAndOpen(component, dir);
     ASSERT_TRUE(pfx);
     EXPECT_LT(ASN1_TIME_compare(X509_get0_notAfter(pfx->cert.get()), X509_get0_notAfter(signer)), 0);
+
+    ASSERT_EQ(component.Apply("CertValidityTime=80"), 0);
+    ASSERT_EQ(component.IssueSigned("CN=issued.example", 3), 0) << component.Error();
+    pfx = ExportAndOpen(component, dir);
+    ASSERT_TRUE(pfx);
+    EXPECT_EQ(ASN1_TIME_compare(X509_get0_notAfter(pfx->cert.get()), X509_get0_notAfter(signer)), 0);
 }
 
 struct NameCase {
