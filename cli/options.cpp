@@ -225,7 +225,7 @@ Subject:
   --common-name TEXT      common name (CN); for a web site, its host name
 
 Certificate:
-  --key-length BITS       512, 1024, 2048 or 4096 (default 1024)
+  --key-length BITS       1024, 2048, 3072 or 4096 (default 2048)
   --days N                validity in days (default 365)
   --serial N              serial number (default 1)
   --san NAME              subject alternative name: a DNS name or an IP address;

@@ -38,9 +38,9 @@ inline constexpr std::size_t kSubjectFieldBuffer = 1024;
 enum class MessageIcon { Error, Information };
 
 // The key lengths the form offers, in the order of its list.
-inline constexpr std::array<std::int32_t, 4> kKeyLengths = {512, 1024, 2048, 4096};
+inline constexpr std::array<std::int32_t, 4> kKeyLengths = {1024, 2048, 3072, 4096};
 // What a key-length position outside the list (nothing selected) stands for.
-inline constexpr std::int32_t kDefaultKeyLength = 1024;
+inline constexpr std::int32_t kDefaultKeyLength = 2048;
 
 struct CertRequest {
     std::uint32_t validDays = 0;

@@ -60,9 +60,9 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 class CliTableTest : public CliTest, public ::testing::WithParamInterface<Case> {};
 
-// The common name keeps every row's subject non-empty; 512-bit keys keep the table quick.
+// The common name keeps every row's subject non-empty; 1024-bit keys keep the table quick.
 std::vector<std::string> Make(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--key-length", "512", "--common-name", "table.example.test"});
+    args.insert(args.begin(), {"--key-length", "1024", "--common-name", "table.example.test"});
     return args;
 }
 
@@ -98,7 +98,7 @@ const Case kCases[] = {
                                  "out.pfx"}),
      {}, 1, "", "(Wrong Password?)\n", {}},
     {"OutputFolderMissing", Make({"--password", "pw", "--out", "nosuch/out.pfx"}), {}, 1, "", "ombrel-cli: Cannot write", {}},
-    {"EmptySubject", {"--key-length", "512", "--password", "pw", "--out", "out.pfx"}, {}, 1, "",
+    {"EmptySubject", {"--key-length", "1024", "--password", "pw", "--out", "out.pfx"}, {}, 1, "",
      "The subject is empty", {}},
 
     // An existing file is replaced only on request.
@@ -116,7 +116,7 @@ const Case kCases[] = {
     {"StrayArgument", Make({"--password", "pw", "--out", "out.pfx", "extra"}), {}, 2, "",
      "unexpected argument 'extra'", {}},
     {"KeyLengthNotOffered", Make({"--key-length", "768", "--password", "pw", "--out", "out.pfx"}), {}, 2, "",
-     "--key-length takes 512, 1024, 2048 or 4096, not '768'", {}},
+     "--key-length takes 1024, 2048, 3072 or 4096, not '768'", {}},
     {"DaysWithSign", Make({"--days", "-5", "--password", "pw", "--out", "out.pfx"}), {}, 2, "",
      "--days takes a whole number from 0 to 4294967295, not '-5'", {}},
     {"DaysEmpty", Make({"--days", "", "--password", "pw", "--out", "out.pfx"}), {}, 2, "", "--days takes", {}},
@@ -239,7 +239,7 @@ TEST_F(CliTest, IssuesWithSigningCertificate) {
               0);
 
     const Outcome issued =
-        Cli({"--common-name", "leaf.example.test", "--key-length", "512", "--serial", "7", "--signer",
+        Cli({"--common-name", "leaf.example.test", "--key-length", "1024", "--serial", "7", "--signer",
              "ca.pfx", "--signer-password-file", "ca.pass", "--password", "leaf", "--out", "leaf.pfx"});
     ASSERT_EQ(issued.status, 0) << issued.err;
     EXPECT_EQ(issued.out, kSuccess);
@@ -252,7 +252,7 @@ TEST_F(CliTest, IssuesWithSigningCertificate) {
 
     const std::string wrong = "not-the-ca-password";
     const Outcome refused =
-        Cli({"--common-name", "leaf2.example.test", "--key-length", "512", "--signer", "ca.pfx",
+        Cli({"--common-name", "leaf2.example.test", "--key-length", "1024", "--signer", "ca.pfx",
              "--signer-password", wrong, "--password", "leaf", "--out", "leaf2.pfx"});
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");
@@ -269,7 +269,7 @@ TEST_F(CliTest, LegacyPfxSwitchesTheEncryption) {
         const char* absent;
     };
     for (const Row& row : {Row{{}, "AES-256-CBC", "TripleDES"}, Row{{"--legacy-pfx"}, "TripleDES", "AES"}}) {
-        std::vector<std::string> args = {"--common-name", "pfx.example.test", "--key-length", "512",
+        std::vector<std::string> args = {"--common-name", "pfx.example.test", "--key-length", "1024",
                                          "--force",       "--password",       "pw",           "--out",
                                          "enc.pfx"};
         args.insert(args.end(), row.extra.begin(), row.extra.end());
@@ -283,7 +283,7 @@ TEST_F(CliTest, LegacyPfxSwitchesTheEncryption) {
 }
 
 TEST_F(CliTest, SanReplacesTheAutomaticName) {
-    ASSERT_EQ(Cli({"--common-name", "cn.example.test", "--key-length", "512", "--san", "www.example.test",
+    ASSERT_EQ(Cli({"--common-name", "cn.example.test", "--key-length", "1024", "--san", "www.example.test",
                    "--san", "192.0.2.7", "--san", "2001:db8::1", "--password", "pw", "--out", "san.pfx"})
                   .status,
               0);

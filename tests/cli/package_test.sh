@@ -43,7 +43,7 @@ version=$(env -u LD_LIBRARY_PATH "$cli" --version) || fail "the unpacked ombrel-
 
 cd "$scratch"
 printf 'package-test\n' >pass
-env -u LD_LIBRARY_PATH "$cli" --common-name package.example.test --key-length 512 \
+env -u LD_LIBRARY_PATH "$cli" --common-name package.example.test --key-length 1024 \
   --password-file pass --out made.pfx || fail "the unpacked ombrel-cli did not make a certificate"
 "$openssl" pkcs12 -in made.pfx -passin file:pass -noout || fail "the certificate it made does not open"
 

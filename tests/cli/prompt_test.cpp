@@ -148,7 +148,7 @@ protected:
     ScratchDir dir;
 };
 
-const std::vector<std::string> kBase = {"--common-name", "tty.example.test", "--key-length", "512",
+const std::vector<std::string> kBase = {"--common-name", "tty.example.test", "--key-length", "1024",
                                         "--out",         "out.pfx"};
 
 std::vector<std::string> With(std::vector<std::string> more) {
@@ -188,7 +188,7 @@ TEST_P(PromptTest, TypedPasswordIsNotEchoed) {
     const PromptCase& c = GetParam();
     ASSERT_EQ(
         RunProgram(
-            kCli, {"--common-name", "CA", "--key-length", "512", "--password", "ca-typed", "--out", "ca.pfx"},
+            kCli, {"--common-name", "CA", "--key-length", "1024", "--password", "ca-typed", "--out", "ca.pfx"},
             dir)
             .status,
         0);
