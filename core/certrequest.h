@@ -29,6 +29,7 @@ enum ControlId : int {
     IDC_PASSWORD = 1014,
     IDC_SIGNING_PASSWORD = 1015,
     IDC_LINK_LABEL = 1016,
+    IDC_CERT_AUTHORITY = 1017,
 };
 
 // The buffer through which each subject field is read: at most 1,023 bytes are kept.
