@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The About dialog (template 100): the product's name and version, its icon, the maker's
+// The About dialog: the product's name and version, its icon, the maker's
 // notice and one OK button.
 #pragma once
 

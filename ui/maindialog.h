@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The main window (template 102): the certificate form, its two file pickers, "Generate
+// The main window: the certificate form, its two file pickers, "Generate
 // Certificate", the About dialog and the link label in the footer. It is the form that the
 // generation logic reads, addressed by control number. The certificate is made on a worker
 // thread while the window stays responsive; closing the window cancels it.

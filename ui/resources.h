@@ -7,5 +7,5 @@ void EnsureResources();
 
 class QIcon;
 
-// Icon 134: the window's icon and the About dialog's picture, at 16 to 64 pixels.
+// The application icon: the window's icon and the About dialog's picture, at 16 to 64 pixels.
 QIcon ApplicationIcon();

@@ -52,7 +52,7 @@ OsslReason Classify(int lib, int reason) {
     return OsslReason::Other;
 }
 
-// The first matching reason wins in this order: the one most useful to the user comes first.
+// Of several reasons in the queue the highest-ranked is reported: the one most useful to the user.
 int Rank(OsslReason reason) {
     switch (reason) {
         case OsslReason::OutOfMemory:

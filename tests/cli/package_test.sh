@@ -29,6 +29,13 @@ for package in "${needed[@]}"; do
   [[ ", $depends" == *", $package "* || ", $depends," == *", $package,"* ]] || fail "Depends lacks $package"
 done
 
+# Debian's own checker: errors fail the test; warnings are printed for the record.
+lintian_out=$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v 'running with root privileges' || true)
+[ -z "$lintian_out" ] || echo "$lintian_out"
+! grep -q '^E: ' <<<"$lintian_out" || fail "lintian reports errors"
+contents=$(dpkg-deb -c "$deb")
+grep -q ' ./usr/share/doc/ombrel/copyright$' <<<"$contents" || fail "the package has no copyright file"
+
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 cli=$root/usr/bin/ombrel-cli
