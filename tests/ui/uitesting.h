@@ -35,6 +35,8 @@ public:
     // Answers to the yes/no questions in turn; Yes once they run out.
     QList<bool> answers;
     QStringList questions;
+    // Runs as each question comes up, before it is answered.
+    std::function<void(const QString&)> onQuestion;
 
     std::optional<QString> ChooseSigningFile(QWidget*) override {
         ++signingPickers;
@@ -49,6 +51,9 @@ public:
     }
     bool AskYesNo(QWidget*, const QString& text, const QString&) override {
         questions << text;
+        if (onQuestion) {
+            onQuestion(text);
+        }
         return answers.isEmpty() ? true : answers.takeFirst();
     }
 };
