@@ -59,7 +59,8 @@ void FitDialogToScreen(QDialog& dialog, const QList<QPushButton*>& buttons) {
     form->setObjectName(QStringLiteral("formContent"));
     form->setFixedSize(full.width(), formHeight);
     // In stacking order, so that group boxes stay behind what they frame.
-    for (QObject* child : dialog.children()) {
+    const QObjectList children = dialog.children();  // a copy: moving a child changes the list
+    for (QObject* child : children) {
         auto* widget = qobject_cast<QWidget*>(child);
         if (!widget || widget->isWindow() || buttons.contains(qobject_cast<QPushButton*>(widget))) {
             continue;
@@ -72,6 +73,8 @@ void FitDialogToScreen(QDialog& dialog, const QList<QPushButton*>& buttons) {
     auto* scroll = new QScrollArea(&dialog);
     scroll->setObjectName(QStringLiteral("formScrollArea"));
     scroll->setFrameShape(QFrame::NoFrame);
+    // Tab moves between the controls; the area itself is no stop.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(form);
     auto* row = new QHBoxLayout;
     row->addStretch();

@@ -158,6 +158,18 @@ void TestMainDialog::windowKeepsTemplateArrangement() {
         QVERIFY(dialog.rect().contains(QRect(control->mapTo(&dialog, QPoint()), control->size())));
     }
 
+    // Everything but the buttons moved into the form.
+    if (scrolls) {
+        for (QWidget* control : dialog.findChildren<QWidget*>()) {
+            if (control->property("controlId").isValid() || qobject_cast<QLabel*>(control)) {
+                const bool button = control->parentWidget() == &dialog;
+                QCOMPARE(button, qobject_cast<QPushButton*>(control) != nullptr &&
+                                     control != dialog.Control(IDC_BROWSE_SIGNING_FILE) &&
+                                     control != dialog.Control(IDC_BROWSE_OUTPUT_FILE));
+                QVERIFY2(button || form->isAncestorOf(control), qPrintable(control->objectName()));
+            }
+        }
+    }
     // Every control lies inside the form, each one that takes input is on top where it lies
     // (no group box covers it), and every label shows its whole text.
     for (QWidget* control : form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
