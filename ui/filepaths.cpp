@@ -15,9 +15,9 @@ QString ExpandTypedPath(const QString& typed) {
     if (typed.startsWith(QLatin1String("~/"))) {
         return QDir::homePath() + typed.mid(1);
     }
-    if (typed.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
-        // Only a URL that names a local file; "file:name.pfx" may just be a strange file name.
-        const QUrl url(typed);
+    if (typed.startsWith(QLatin1String("file://"), Qt::CaseInsensitive)) {
+        // Only a URL that names a file on this machine; "file:name.pfx" is taken as a file name.
+        const QUrl url(typed, QUrl::StrictMode);
         if (url.isValid() && url.isLocalFile() && url.host().isEmpty()) {
             return url.toLocalFile();
         }
@@ -47,7 +47,8 @@ bool IsSameFile(const QString& first, const QString& second) {
 std::optional<QString> OutputLocationProblem(const QString& path) {
     const QFileInfo file(path);
     if (file.isDir()) {
-        return QStringLiteral("%1 is a folder. Enter the name of a file in it.").arg(QDir::toNativeSeparators(path));
+        return QStringLiteral("%1 is a folder. Enter the name of a file in it.")
+            .arg(QDir::toNativeSeparators(path));
     }
     const QString folder = QDir::toNativeSeparators(file.absolutePath());
     const QFileInfo folderInfo(file.absolutePath());

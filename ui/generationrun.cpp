@@ -36,7 +36,8 @@ void Wipe(std::string& text) {
 
 GenerationRun::GenerationRun(CertRequest request, std::vector<std::string> settings, QObject* receiver,
                              Done done)
-    : m_worker(&GenerationRun::Run, this, std::move(request), std::move(settings), receiver, std::move(done)) {}
+    : m_worker(&GenerationRun::Run, this, std::move(request), std::move(settings), receiver,
+               std::move(done)) {}
 
 GenerationRun::~GenerationRun() {
     Cancel();
@@ -49,7 +50,8 @@ void GenerationRun::Wait() {
     }
 }
 
-void GenerationRun::Run(CertRequest request, std::vector<std::string> settings, QObject* receiver, Done done) {
+void GenerationRun::Run(CertRequest request, std::vector<std::string> settings, QObject* receiver,
+                        Done done) {
     GenerationOutcome outcome;
     try {
         CancellableCertMgr certMgr(m_cancel, m_progressEvents);

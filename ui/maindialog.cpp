@@ -34,11 +34,23 @@ const char* const kHelpOverview =
     "without one it is self-signed.";
 
 // What the user can change; all of it waits while a certificate is made. Close stays, to cancel.
-constexpr int kInputs[] = {IDC_COUNTRY,         IDC_STATE,         IDC_CITY,          IDC_ORGANIZATION,
-                           IDC_ORGANIZATIONAL_UNIT, IDC_COMMON_NAME, IDC_KEY_LENGTH, IDC_VALID_DAYS,
-                           IDC_SERIAL_NUMBER,   IDC_PASSWORD,      IDC_CERT_AUTHORITY, IDC_SIGNING_FILE,
-                           IDC_BROWSE_SIGNING_FILE, IDC_SIGNING_PASSWORD, IDC_OUTPUT_FILE,
-                           IDC_BROWSE_OUTPUT_FILE, IDC_GENERATE};
+constexpr int kInputs[] = {IDC_COUNTRY,
+                           IDC_STATE,
+                           IDC_CITY,
+                           IDC_ORGANIZATION,
+                           IDC_ORGANIZATIONAL_UNIT,
+                           IDC_COMMON_NAME,
+                           IDC_KEY_LENGTH,
+                           IDC_VALID_DAYS,
+                           IDC_SERIAL_NUMBER,
+                           IDC_PASSWORD,
+                           IDC_CERT_AUTHORITY,
+                           IDC_SIGNING_FILE,
+                           IDC_BROWSE_SIGNING_FILE,
+                           IDC_SIGNING_PASSWORD,
+                           IDC_OUTPUT_FILE,
+                           IDC_BROWSE_OUTPUT_FILE,
+                           IDC_GENERATE};
 
 std::string Setting(const char* name, int value) {
     return std::string(name) + "=" + std::to_string(value);
@@ -188,10 +200,9 @@ void CMainDialog::OnGenerate() {
     m_focusBeforeRun = focusWidget();
     SetBusy(true);
     const unsigned run = ++m_runNumber;
-    m_run = std::make_unique<GenerationRun>(std::move(request), *settings, this,
-                                            [this, run](const GenerationOutcome& outcome) {
-                                                OnRunFinished(run, outcome);
-                                            });
+    m_run = std::make_unique<GenerationRun>(
+        std::move(request), *settings, this,
+        [this, run](const GenerationOutcome& outcome) { OnRunFinished(run, outcome); });
 }
 
 std::optional<std::vector<std::string>> CMainDialog::PrepareRun(CertRequest& request) {
@@ -202,8 +213,9 @@ std::optional<std::vector<std::string>> CMainDialog::PrepareRun(CertRequest& req
         const QString signing = ExpandTypedPath(QString::fromStdString(request.signingFile));
         request.signingFile = signing.toStdString();
         if (IsSameFile(output, signing)) {
-            ShowError(QStringLiteral("The output file is the signing certificate file. Choose another file to "
-                                     "write the new certificate to."));
+            ShowError(
+                QStringLiteral("The output file is the signing certificate file. Choose another file to "
+                               "write the new certificate to."));
             return std::nullopt;
         }
     }
@@ -217,10 +229,10 @@ std::optional<std::vector<std::string>> CMainDialog::PrepareRun(CertRequest& req
     const QString caption = QString::fromLatin1(kAppCaption);
     // The save dialog asked already for the file it gave; a typed name is asked about here.
     if (exists && typedOutput != m_confirmedOutput &&
-        !m_prompts->AskYesNo(
-            this,
-            QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QDir::toNativeSeparators(output)),
-            caption)) {
+        !m_prompts->AskYesNo(this,
+                             QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                 .arg(QDir::toNativeSeparators(output)),
+                             caption)) {
         return std::nullopt;
     }
     if (request.password.empty() &&

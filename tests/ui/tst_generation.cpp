@@ -66,11 +66,11 @@ LibrarySupport ProbeLibrary() {
     return support;
 }
 
-#define REQUIRE(capability, what)                                                   \
-    do {                                                                            \
-        if (!m_library.capability) {                                                \
-            QSKIP("the certificate manager does not " what " yet");                 \
-        }                                                                           \
+#define REQUIRE(capability, what)                                   \
+    do {                                                            \
+        if (!m_library.capability) {                                \
+            QSKIP("the certificate manager does not " what " yet"); \
+        }                                                           \
     } while (false)
 
 const int kRunTimeoutMs = 120000;
@@ -124,7 +124,8 @@ private:
 void TestGeneration::initTestCase() {
     m_library = ProbeLibrary();
     qInfo("certificate manager: ReplaceExisting %d, CertAuthority %d, progress events %d, random serial %d",
-          m_library.replaceSetting, m_library.authoritySetting, m_library.progressEvents, m_library.randomSerial);
+          m_library.replaceSetting, m_library.authoritySetting, m_library.progressEvents,
+          m_library.randomSerial);
 }
 
 void TestGeneration::init() {
@@ -162,7 +163,8 @@ void TestGeneration::VerifyIdle() {
     QVERIFY(!m_dialog->IsGenerating());
     QVERIFY(QApplication::overrideCursor() == nullptr);
     QCOMPARE(Button(IDC_GENERATE)->text(), QStringLiteral("&Generate Certificate"));
-    for (const int control : {IDC_COUNTRY, IDC_KEY_LENGTH, IDC_CERT_AUTHORITY, IDC_BROWSE_OUTPUT_FILE, IDC_GENERATE}) {
+    for (const int control :
+         {IDC_COUNTRY, IDC_KEY_LENGTH, IDC_CERT_AUTHORITY, IDC_BROWSE_OUTPUT_FILE, IDC_GENERATE}) {
         QVERIFY2(m_dialog->Control(control)->isEnabled(), qPrintable(QString::number(control)));
     }
 }
@@ -175,7 +177,8 @@ QString TestGeneration::Describe(const QString& file, const QString& password) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("OMBREL_TEST_PASS", password);
     openssl.setProcessEnvironment(environment);
-    openssl.start("openssl", {"pkcs12", "-in", file, "-passin", "env:OMBREL_TEST_PASS", "-nokeys", "-clcerts"});
+    openssl.start("openssl",
+                  {"pkcs12", "-in", file, "-passin", "env:OMBREL_TEST_PASS", "-nokeys", "-clcerts"});
     openssl.waitForFinished(30000);
     const QByteArray pem = openssl.readAllStandardOutput();
     QProcess x509;
@@ -236,7 +239,8 @@ void TestGeneration::writesSelfSignedThenIssuedCertificate() {
     if (description.isEmpty()) {
         QSKIP("no openssl program to read the file back");
     }
-    QVERIFY2(description.contains(QRegularExpression("subject=.*CN ?= ?www\\.example\\.com")), qPrintable(description));
+    QVERIFY2(description.contains(QRegularExpression("subject=.*CN ?= ?www\\.example\\.com")),
+             qPrintable(description));
     QVERIFY2(description.contains(QRegularExpression("issuer=.*CN ?= ?Varnock Test Authority")),
              qPrintable(description));
     QVERIFY2(description.contains("serial=07"), qPrintable(description));
@@ -274,7 +278,8 @@ void TestGeneration::outcomeMessageIsTheProceduresOwn() {
 
     // The words the procedure itself gives for the same request are shown as they are.
     CCertMgr certMgr;
-    const GenerationOutcome expected = RunGeneration(certMgr, ReadCertRequest(*m_dialog), {"ReplaceExisting=0"});
+    const GenerationOutcome expected =
+        RunGeneration(certMgr, ReadCertRequest(*m_dialog), {"ReplaceExisting=0"});
     QVERIFY(!expected.written);
     ScriptedPrompts::Message message;
     Generate(message);
@@ -300,9 +305,9 @@ void TestGeneration::windowAnswersDuringALongRun() {
     QVERIFY(QApplication::overrideCursor());
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
     for (const int control : {IDC_COUNTRY, IDC_STATE, IDC_CITY, IDC_ORGANIZATION, IDC_ORGANIZATIONAL_UNIT,
-                              IDC_COMMON_NAME, IDC_KEY_LENGTH, IDC_VALID_DAYS, IDC_SERIAL_NUMBER, IDC_PASSWORD,
-                              IDC_CERT_AUTHORITY, IDC_SIGNING_FILE, IDC_BROWSE_SIGNING_FILE, IDC_SIGNING_PASSWORD,
-                              IDC_OUTPUT_FILE, IDC_BROWSE_OUTPUT_FILE, IDC_GENERATE}) {
+                              IDC_COMMON_NAME, IDC_KEY_LENGTH, IDC_VALID_DAYS, IDC_SERIAL_NUMBER,
+                              IDC_PASSWORD, IDC_CERT_AUTHORITY, IDC_SIGNING_FILE, IDC_BROWSE_SIGNING_FILE,
+                              IDC_SIGNING_PASSWORD, IDC_OUTPUT_FILE, IDC_BROWSE_OUTPUT_FILE, IDC_GENERATE}) {
         QVERIFY2(!m_dialog->Control(control)->isEnabled(), qPrintable(QString::number(control)));
     }
     QVERIFY(m_dialog->Control(2)->isEnabled());
@@ -333,7 +338,8 @@ void TestGeneration::windowAnswersDuringALongRun() {
     timer.start(20);
     QTRY_COMPARE_WITH_TIMEOUT(m_prompts.messages.size(), 1, kRunTimeoutMs);
     timer.stop();
-    qInfo("4096-bit run: %lld ms, %d ticks, longest gap between ticks %lld ms", clock.elapsed(), ticks, longestGap);
+    qInfo("4096-bit run: %lld ms, %d ticks, longest gap between ticks %lld ms", clock.elapsed(), ticks,
+          longestGap);
 
     QVERIFY2(ticks >= 3, "the run ended too quickly to watch the window");
     QVERIFY2(longestGap < 500, qPrintable(QString::number(longestGap)));
@@ -382,7 +388,8 @@ void TestGeneration::closingCancelsTheRun() {
     // Nothing written, nothing left behind, and no box for the cancelled run, even later.
     QTest::qWait(50);
     QVERIFY(m_prompts.messages.isEmpty());
-    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 void TestGeneration::existingOutputIsReplacedOnlyAfterAYes_data() {
@@ -463,15 +470,20 @@ void TestGeneration::refusedBeforeAnyKey_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("message");  // %1: the test's folder
     const QString same =
-        "The output file is the signing certificate file. Choose another file to write the new certificate to.";
+        "The output file is the signing certificate file. Choose another file to write the new certificate "
+        "to.";
     QTest::newRow("output is the signing file") << "same" << same;
     QTest::newRow("the same file, once as ~/, once as file://") << "same-shorthand" << same;
     QTest::newRow("the same file through a hard link") << "hard-link" << same;
     QTest::newRow("the same file through a symbolic link") << "symlink" << same;
-    QTest::newRow("missing folder") << "missing-folder" << "The folder %1/missing does not exist.";
-    QTest::newRow("folder is a file") << "file-folder" << "%1/plain is not a folder.";
-    QTest::newRow("output is a folder") << "folder" << "%1 is a folder. Enter the name of a file in it.";
-    QTest::newRow("folder cannot be written to") << "read-only" << "The folder %1 cannot be written to.";
+    QTest::newRow("missing folder") << "missing-folder"
+                                    << "The folder %1/missing does not exist.";
+    QTest::newRow("folder is a file") << "file-folder"
+                                      << "%1/plain is not a folder.";
+    QTest::newRow("output is a folder") << "folder"
+                                        << "%1 is a folder. Enter the name of a file in it.";
+    QTest::newRow("folder cannot be written to") << "read-only"
+                                                 << "The folder %1 cannot be written to.";
 }
 
 void TestGeneration::refusedBeforeAnyKey() {
@@ -493,7 +505,8 @@ void TestGeneration::refusedBeforeAnyKey() {
     } else if (how == "hard-link" || how == "symlink") {
         Set(IDC_SIGNING_FILE, signing);
         output = folder.filePath("link.pfx");
-        QVERIFY(how == "symlink" ? QFile::link(signing, output) : ::link(qPrintable(signing), qPrintable(output)) == 0);
+        QVERIFY(how == "symlink" ? QFile::link(signing, output)
+                                 : ::link(qPrintable(signing), qPrintable(output)) == 0);
     } else if (how == "missing-folder") {
         output = folder.filePath("missing/out.pfx");
     } else if (how == "file-folder") {

@@ -338,7 +338,8 @@ void TestLinkLabel::coloursComeFromThePaletteAndStayReadable_data() {
     QTest::addColumn<QColor>("window");
     QTest::addColumn<QColor>("link");
     QTest::addColumn<QColor>("visited");
-    QTest::newRow("light, readable as it is") << QColor(239, 239, 239) << QColor(0, 0, 200) << QColor(110, 0, 110);
+    QTest::newRow("light, readable as it is")
+        << QColor(239, 239, 239) << QColor(0, 0, 200) << QColor(110, 0, 110);
     QTest::newRow("light, Qt's default visited magenta")
         << QColor(239, 239, 239) << QColor(0, 0, 255) << QColor(255, 0, 255);
     QTest::newRow("dark theme") << QColor(43, 43, 43) << QColor(42, 130, 218) << QColor(160, 120, 255);
@@ -361,8 +362,8 @@ void TestLinkLabel::coloursComeFromThePaletteAndStayReadable() {
         QVERIFY2(ContrastRatio(shown, window) >= 4.5, qPrintable(shown.name()));
     }
     // A readable palette colour is taken as it is; another keeps its hue.
-    for (const auto& [palette, shown] : {std::pair(link, m_label->LinkColour()),
-                                         std::pair(visited, m_label->VisitedColour())}) {
+    for (const auto& [palette, shown] :
+         {std::pair(link, m_label->LinkColour()), std::pair(visited, m_label->VisitedColour())}) {
         if (ContrastRatio(palette, window) >= 4.5) {
             QCOMPARE(shown, palette);
         } else {

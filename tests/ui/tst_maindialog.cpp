@@ -3,12 +3,14 @@
 
 #include "core/certrequest.h"
 #include "ui/aboutdialog.h"
+#include "ui/filepaths.h"
 #include "ui/linklabel.h"
 #include "ui/maindialog.h"
 
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,6 +54,8 @@ private slots:
     void mnemonicsAreDistinctAndFocusTheirControl();
     void passwordFieldsShowAndHideOnRequest_data();
     void passwordFieldsShowAndHideOnRequest();
+    void typedPathsAreExpanded_data();
+    void typedPathsAreExpanded();
 
 private:
     QLineEdit* Field(int control) { return qobject_cast<QLineEdit*>(m_dialog->Control(control)); }
@@ -466,8 +470,10 @@ void TestMainDialog::screenReadersNameEveryControl_data() {
     QTest::newRow("validity") << int(IDC_VALID_DAYS) << "Valid For";
     QTest::newRow("serial") << int(IDC_SERIAL_NUMBER) << "Serial Number";
     QTest::newRow("password") << int(IDC_PASSWORD) << "Password";
-    QTest::newRow("authority") << int(IDC_CERT_AUTHORITY) << "Can sign other certificates (certificate authority)";
-    QTest::newRow("signing file") << int(IDC_SIGNING_FILE) << "Select a certificate to sign the generated one with";
+    QTest::newRow("authority") << int(IDC_CERT_AUTHORITY)
+                               << "Can sign other certificates (certificate authority)";
+    QTest::newRow("signing file") << int(IDC_SIGNING_FILE)
+                                  << "Select a certificate to sign the generated one with";
     QTest::newRow("signing browse") << int(IDC_BROWSE_SIGNING_FILE) << "Browse for a signing certificate";
     QTest::newRow("signing password") << int(IDC_SIGNING_PASSWORD) << "Signing certificate password";
     QTest::newRow("output file") << int(IDC_OUTPUT_FILE) << "Select a file to write the certificate to";
@@ -503,7 +509,8 @@ void TestMainDialog::screenReadersNameEveryControl() {
     // A field's label is its buddy, so the label's mnemonic reaches it.
     if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QComboBox*>(widget)) {
         const QList<QLabel*> labels = m_dialog->findChildren<QLabel*>();
-        QVERIFY(std::any_of(labels.begin(), labels.end(), [&](QLabel* label) { return label->buddy() == widget; }));
+        QVERIFY(std::any_of(labels.begin(), labels.end(),
+                            [&](QLabel* label) { return label->buddy() == widget; }));
     }
 }
 
@@ -569,6 +576,40 @@ void TestMainDialog::passwordFieldsShowAndHideOnRequest() {
     QCOMPARE(field->echoMode(), QLineEdit::Password);
     QVERIFY(!field->displayText().contains("s3cret"));
     QCOMPARE(name(), QStringLiteral("Show password"));
+}
+
+void TestMainDialog::typedPathsAreExpanded_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("path");  // "~" and "~/" stand for the home folder here
+    QTest::newRow("home") << "~"
+                          << "~";
+    QTest::newRow("in home") << "~/certs/a.pfx"
+                             << "~/certs/a.pfx";
+    QTest::newRow("another user's home is not guessed") << "~bob/a.pfx"
+                                                        << "~bob/a.pfx";
+    QTest::newRow("file URL") << "file:///tmp/my%20certs/a.pfx"
+                              << "/tmp/my certs/a.pfx";
+    QTest::newRow("file URL, capitals") << "FILE:///tmp/a.pfx"
+                                        << "/tmp/a.pfx";
+    QTest::newRow("file URL of another host") << "file://server/a.pfx"
+                                              << "file://server/a.pfx";
+    QTest::newRow("file: without slashes is a name") << "file:a.pfx"
+                                                     << "file:a.pfx";
+    QTest::newRow("absolute") << "/tmp/a.pfx"
+                              << "/tmp/a.pfx";
+    QTest::newRow("relative") << "a.pfx"
+                              << "a.pfx";
+    QTest::newRow("blanks") << "   "
+                            << "   ";
+}
+
+void TestMainDialog::typedPathsAreExpanded() {
+    QFETCH(QString, typed);
+    QFETCH(QString, path);
+    if (path == "~" || path.startsWith("~/")) {
+        path = QDir::homePath() + path.mid(1);
+    }
+    QCOMPARE(ExpandTypedPath(typed), path);
 }
 
 QTEST_MAIN(TestMainDialog)

@@ -49,8 +49,8 @@ void TestScreenFit::dialogFitsWithButtonsInView() {
         QVERIFY2(!focused->visibleRegion().isEmpty(), qPrintable(focused->objectName()));
         QTest::keyClick(focused, Qt::Key_Tab);
     }
-    QCOMPARE(visited, (QList<int>{1006, 1008, 1007, 1009, 1010, 1005, 1003, 1004, 1013, 1014, 1017, 1001, 1002,
-                                  1015, 1011, 1012, 1000, 2, 1016, 3, 1006}));
+    QCOMPARE(visited, (QList<int>{1006, 1008, 1007, 1009, 1010, 1005, 1003, 1004, 1013, 1014, 1017,
+                                  1001, 1002, 1015, 1011, 1012, 1000, 2,    1016, 3,    1006}));
 }
 
 int main(int argc, char* argv[]) {

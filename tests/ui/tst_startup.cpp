@@ -6,8 +6,8 @@
 #include "ui/maindialog.h"
 
 #include <QDirIterator>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,7 +35,8 @@ void TestStartup::runsTheFormIgnoresArgumentsAndKeepsNoSettings() {
     QCOMPARE(app.applicationVersion(), QStringLiteral("2.1.0.0"));
     // The window is matched to the desktop entry that is installed under this id.
     QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("org.varnock.Ombrel"));
-    QVERIFY(QFileInfo::exists(QStringLiteral(OMBREL_RES_DIR "/%1.desktop").arg(QGuiApplication::desktopFileName())));
+    QVERIFY(QFileInfo::exists(
+        QStringLiteral(OMBREL_RES_DIR "/%1.desktop").arg(QGuiApplication::desktopFileName())));
 
     std::string outputField = "not read";
     std::shared_ptr<bool> pickerRan;
