@@ -4,11 +4,13 @@
 #include "cli/password.h"
 #include "core/certmgr.h"
 #include "core/generate.h"
+#include "core/secret.h"
 
 #include <certmgr.h>
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <string>
@@ -36,6 +38,10 @@ bool Exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 // Set by SIGINT or SIGTERM while a certificate is being made; the component asks through its
 // progress event whether to go on, so an interrupted run stops without leaving a file behind.
 std::atomic<bool> g_interrupted{false};
@@ -44,9 +50,17 @@ extern "C" void OnInterrupt(int) {
     g_interrupted.store(true);
 }
 
-class InterruptibleCertMgr : public CCertMgr {
+class CommandCertMgr : public CCertMgr {
 public:
+    // Progress while the key is made: a non-zero answer stops the run.
     std::int32_t OnComponentEvent3(std::intptr_t*) override { return g_interrupted.load() ? 1 : 0; }
+    // A certificate that clients will refuse for some use is worth a word to the user.
+    std::int32_t OnComponentEvent4(std::intptr_t* params) override {
+        if (params != nullptr && params[0] != 0) {
+            Warn(reinterpret_cast<const char*>(params[0]));
+        }
+        return 0;
+    }
 };
 
 // Catches the two signals for its lifetime only: before and after the run there is nothing to
@@ -107,6 +121,7 @@ std::optional<std::string> ResolvePassword(const PasswordSource& source, const c
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    DisableCoreDumps();
     ParseResult parsed = ParseCommandLine(argc, argv);
     if (!parsed.error.empty()) {
         return UsageError(parsed.error);
@@ -126,9 +141,23 @@ int main(int argc, char* argv[]) {
         std::fputs("ombrel-cli: Enter an output certificate file.\n", stderr);
         return kGenerationFailed;
     }
-    // A replaced .pfx takes its private key with it.
-    if (!options.force && Exists(request.outputFile)) {
-        return UsageError("'" + request.outputFile + "' exists; add --force to replace it");
+    // A replaced .pfx takes its private key with it. Asked early, so nobody types a password for
+    // nothing; the component checks again as it puts the file in place, for a file that appears
+    // meanwhile.
+    std::vector<std::string> extras = ExtraSettings(options);
+    if (!options.force) {
+        if (Exists(request.outputFile)) {
+            return UsageError("'" + request.outputFile + "' exists; add --force to replace it");
+        }
+        extras.push_back(std::string(CERTMGR_SETTING_REPLACE_EXISTING) + "=0");
+    }
+
+    if (request.keyLength < 2048) {
+        Warn("keys under 2048 bits are refused by current TLS libraries");
+    }
+    // Apple's limit for TLS server certificates; a certificate authority is not held to it.
+    if (!options.authority && request.validDays > 825) {
+        Warn("web browsers on Apple devices refuse server certificates valid for more than 825 days");
     }
 
     std::string error;
@@ -137,9 +166,12 @@ int main(int argc, char* argv[]) {
     if (!password) {
         return UsageError(error);
     }
-    request.password = std::move(*password);
+    request.password = *password;
+    WipeString(*password);
     if (request.password.empty()) {
         Warn("the private key is saved without a password");
+    } else if (!IsAscii(request.password)) {
+        Warn("Java's keytool cannot open a file whose password is not ASCII");
     }
     if (HasSigningFile(request)) {
         auto signerPassword = ResolvePassword(options.signerPassword, "--signer-password-file",
@@ -147,14 +179,21 @@ int main(int argc, char* argv[]) {
         if (!signerPassword) {
             return UsageError(error);
         }
-        request.signingPassword = std::move(*signerPassword);
+        request.signingPassword = *signerPassword;
+        WipeString(*signerPassword);
     }
 
     GenerationOutcome outcome;
     {
         InterruptScope interrupts;
-        InterruptibleCertMgr certMgr;
-        outcome = RunGeneration(certMgr, request, ExtraSettings(options));
+        CommandCertMgr certMgr;
+        outcome = RunGeneration(certMgr, request, extras);
+    }
+    WipeSecrets(request);
+    for (PasswordSource* source : {&options.password, &options.signerPassword}) {
+        if (source->text) {
+            WipeString(*source->text);
+        }
     }
     if (outcome.written) {
         std::printf("%s\n", outcome.message.c_str());

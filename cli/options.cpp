@@ -4,8 +4,6 @@
 #include <certmgr.h>
 #include <getopt.h>
 
-#include <algorithm>
-
 #include <string_view>
 
 namespace {
@@ -27,6 +25,7 @@ enum OptionId : int {
     kSignerPassword,
     kSignerPasswordFile,
     kLegacyPfx,
+    kCa,
     kSan,
     kForce,
     kHelp,
@@ -50,6 +49,7 @@ const option kOptions[] = {
     {"signer-password", required_argument, nullptr, kSignerPassword},
     {"signer-password-file", required_argument, nullptr, kSignerPasswordFile},
     {"legacy-pfx", no_argument, nullptr, kLegacyPfx},
+    {"ca", no_argument, nullptr, kCa},
     {"san", required_argument, nullptr, kSan},
     {"force", no_argument, nullptr, kForce},
     {"help", no_argument, nullptr, kHelp},
@@ -57,20 +57,10 @@ const option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// The key lengths the desktop program offers.
-bool IsOfferedKeyLength(std::uint64_t bits) {
-    return std::find(kKeyLengths.begin(), kKeyLengths.end(), static_cast<std::int32_t>(bits)) !=
-           kKeyLengths.end();
-}
-
-std::string OfferedKeyLengths() {
-    std::string text;
-    for (std::size_t i = 0; i < kKeyLengths.size(); ++i) {
-        text += i == 0 ? "" : i + 1 == kKeyLengths.size() ? " or " : ", ";
-        text += std::to_string(kKeyLengths[i]);
-    }
-    return text;
-}
+// RSA lengths the command takes: from what older readers still open to what is still quick
+// enough to make.
+constexpr std::uint64_t kMinKeyLength = 1024;
+constexpr std::uint64_t kMaxKeyLength = 8192;
 
 // The desktop program keeps a subject field to what fits its buffer; the command does the same,
 // so that both make the same certificate from the same text.
@@ -85,7 +75,8 @@ ParseResult ParseCommandLine(int argc, char* argv[]) {
     CliOptions& o = result.options;
     CertRequest& r = o.request;
     r.validDays = 365;
-    r.serialNumber = 1;
+    r.serialNumber = 0;  // the component chooses a random one
+    r.keyLength = 2048;
 
     opterr = 0;  // every complaint is worded here
     optind = 0;  // restart, so that parsing twice in one process works
@@ -135,9 +126,10 @@ ParseResult ParseCommandLine(int argc, char* argv[]) {
                 break;
             }
             case kKeyLength: {
-                const auto bits = ParseUnsigned(value, INT32_MAX);
-                if (!bits || !IsOfferedKeyLength(*bits)) {
-                    return fail("--key-length takes " + OfferedKeyLengths() + ", not '" + value + "'");
+                const auto bits = ParseUnsigned(value, kMaxKeyLength);
+                if (!bits || *bits < kMinKeyLength) {
+                    return fail("--key-length takes a number of bits from " + std::to_string(kMinKeyLength) +
+                                " to " + std::to_string(kMaxKeyLength) + ", not '" + value + "'");
                 }
                 r.keyLength = static_cast<std::int32_t>(*bits);
                 break;
@@ -156,6 +148,9 @@ ParseResult ParseCommandLine(int argc, char* argv[]) {
                 break;
             case kLegacyPfx:
                 o.legacyPfx = true;
+                break;
+            case kCa:
+                o.authority = true;
                 break;
             case kSan:
                 // The names travel to the library as one comma-separated list.
@@ -198,6 +193,9 @@ ParseResult ParseCommandLine(int argc, char* argv[]) {
 
 std::vector<std::string> ExtraSettings(const CliOptions& options) {
     std::vector<std::string> settings;
+    if (options.authority) {
+        settings.push_back(std::string(CERTMGR_SETTING_AUTHORITY) + "=1");
+    }
     if (options.legacyPfx) {
         settings.push_back(std::string(CERTMGR_SETTING_PFX_ENCRYPTION) + "=3DES");
     }
@@ -225,9 +223,13 @@ Subject:
   --common-name TEXT      common name (CN); for a web site, its host name
 
 Certificate:
-  --key-length BITS       1024, 2048, 3072 or 4096 (default 2048)
+  --key-length BITS       RSA key length, 1024 to 8192 (default 2048; TLS libraries
+                          refuse keys under 2048 bits)
   --days N                validity in days (default 365)
-  --serial N              serial number (default 1)
+  --serial N              serial number (default: a random 128-bit number)
+  --ca                    make a certificate authority, which can sign other
+                          certificates; without it, a certificate for a web site
+                          or a client
   --san NAME              subject alternative name: a DNS name or an IP address;
                           repeat for more; replaces the one taken from the common name
   --legacy-pfx            protect the file with 3DES, for readers that know no AES
@@ -248,7 +250,7 @@ Signing certificate (optional; without it the certificate signs itself):
   --version               show the version and exit
 
 Without a password option, ombrel-cli asks for the password when standard input is a
-terminal, and uses an empty password otherwise.
+terminal, and stops otherwise. A password file gives its first line, at most 4096 bytes.
 
 Exit status: 0 when the certificate was written, 1 when making or writing it failed,
 2 for a usage error (including a refused value and a password that could not be read).

@@ -23,6 +23,7 @@ struct CliOptions {
     PasswordSource password;
     PasswordSource signerPassword;
     bool legacyPfx = false;
+    bool authority = false;  // --ca
     std::vector<std::string> subjectAltNames;
     bool force = false;
     bool help = false;

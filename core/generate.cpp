@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "core/generate.h"
 
+#include "core/secret.h"
+
 #include <certmgr.h>
 
 #include <string>
@@ -48,8 +50,10 @@ GenerationOutcome RunGeneration(CCertMgr& certMgr, const CertRequest& request,
         const std::int32_t loaded =
             certMgr.LoadSigningCertificate(request.signingFile, request.signingPassword, std::string());
         if (loaded != 0) {
-            (void)loaded;
-            return Failed(certMgr.GetLastErrorText() + " (Wrong Password?)");
+            // Only a password that does not open the file earns the hint; a missing file or a
+            // certificate that cannot sign is told as the component words it.
+            const std::string error = certMgr.GetLastErrorText();
+            return Failed(loaded == CERTMGR_WRONG_PASSWORD ? error + " (Wrong Password?)" : error);
         }
         if (certMgr.IssueSigned(subject, request.serialNumber) != 0) {
             return Failed(certMgr.GetLastErrorText());
@@ -73,7 +77,8 @@ void GenerateCertificate(IFormAccess& form, const std::vector<std::string>& extr
     // Declared before the run's texts, so it is destroyed after them and after the message
     // box, on every way out of the run.
     CCertMgr certMgr;
-    const CertRequest request = ReadCertRequest(form);
+    CertRequest request = ReadCertRequest(form);
     const GenerationOutcome outcome = RunGeneration(certMgr, request, extraSettings);
+    WipeSecrets(request);
     form.MessageBox(outcome.message, kAppCaption, outcome.icon);
 }

@@ -2,6 +2,7 @@
 #include "ui/generationrun.h"
 
 #include "core/certmgr.h"
+#include "core/secret.h"
 
 #include <exception>
 
@@ -10,27 +11,13 @@ namespace {
 // Answers the component's progress events with the run's cancel flag.
 class CancellableCertMgr final : public CCertMgr {
 public:
-    CancellableCertMgr(const std::atomic<bool>& cancel, std::atomic<int>& events)
-        : m_cancel(cancel), m_events(events) {}
+    explicit CancellableCertMgr(const std::atomic<bool>& cancel) : m_cancel(cancel) {}
 
-    std::int32_t OnComponentEvent3(std::intptr_t*) override {
-        ++m_events;
-        return m_cancel.load() ? 1 : 0;
-    }
+    std::int32_t OnComponentEvent3(std::intptr_t*) override { return m_cancel.load() ? 1 : 0; }
 
 private:
     const std::atomic<bool>& m_cancel;
-    std::atomic<int>& m_events;
 };
-
-// Password copies do not outlive the run in freed memory.
-void Wipe(std::string& text) {
-    volatile char* bytes = text.data();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        bytes[i] = 0;
-    }
-    text.clear();
-}
 
 }  // namespace
 
@@ -54,14 +41,14 @@ void GenerationRun::Run(CertRequest request, std::vector<std::string> settings, 
                         Done done) {
     GenerationOutcome outcome;
     try {
-        CancellableCertMgr certMgr(m_cancel, m_progressEvents);
+        CancellableCertMgr certMgr(m_cancel);
         outcome = RunGeneration(certMgr, request, settings);
     } catch (const std::exception& error) {
         // Nothing may escape the thread; the user hears of it like any other failure.
         outcome = {false, error.what(), MessageIcon::Error};
     }
-    Wipe(request.password);
-    Wipe(request.signingPassword);
+    // Password copies do not outlive the run in freed memory.
+    WipeSecrets(request);
     if (m_cancel.load()) {
         return;
     }

@@ -32,13 +32,9 @@ public:
     // Blocks until the worker has ended.
     void Wait();
 
-    // Progress events the component raised so far.
-    int ProgressEvents() const { return m_progressEvents.load(); }
-
 private:
     void Run(CertRequest request, std::vector<std::string> settings, QObject* receiver, Done done);
 
     std::atomic<bool> m_cancel{false};
-    std::atomic<int> m_progressEvents{0};
     std::thread m_worker;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ui/maindialog.h"
 
+#include "core/secret.h"
 #include "ui/aboutdialog.h"
 #include "ui/dialogprompts.h"
 #include "ui/dialogunits.h"
@@ -192,6 +193,7 @@ void CMainDialog::OnGenerate() {
     CertRequest request = ReadCertRequest(*this);
     const std::optional<std::vector<std::string>> settings = PrepareRun(request);
     if (!settings) {
+        WipeSecrets(request);
         return;
     }
     // A confirmation in the save dialog covers one run, not the file that run writes.

@@ -16,8 +16,10 @@ struct AltName {
     std::string value;  // the DNS name, or the address in network byte order (4 or 16 bytes)
 };
 
-// The alternative name a text stands for: an IPv4 or IPv6 address, or a host name made of letters,
-// digits, hyphens and dots, optionally starting with "*.". Anything else gives none.
+// The alternative name a text stands for: an IPv4 or IPv6 address, or a host name: labels of 1 to 63
+// letters, digits, hyphens (not first or last) and underscores joined by dots, at most 253 characters,
+// optionally starting with "*." before at least two labels. A name with characters beyond ASCII is
+// taken in its IDNA "xn--" form, to which the same rule applies. Anything else gives none.
 std::optional<AltName> AltNameOf(std::string_view text);
 
 // A comma-separated list of DNS names and IP addresses; blanks around entries are ignored.

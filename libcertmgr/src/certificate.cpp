@@ -2,13 +2,20 @@
 #include "certificate.h"
 
 #include "errors.h"
+#include "signer.h"
+
+#include <openssl/rand.h>
 
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace certmgr {
 
 namespace {
+
+// Seconds before the moment of making that a certificate is already valid.
+constexpr long kClockSkew = 5 * 60;
 
 void AddExtension(X509* cert, X509V3_CTX* v3, int nid, const char* value) {
     X509ExtPtr extension(X509V3_EXT_nconf_nid(nullptr, v3, nid, value));
@@ -67,15 +74,6 @@ void Sign(X509* cert, EVP_PKEY* key, OSSL_LIB_CTX* libctx) {
     }
 }
 
-std::string DateOf(const ASN1_TIME* time) {
-    std::tm parts{};
-    char text[32] = "an unreadable date";
-    if (ASN1_TIME_to_tm(time, &parts) == 1) {
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &parts);
-    }
-    return text;
-}
-
 }  // namespace
 
 X509StackPtr ShareCertificates(const STACK_OF(X509) * certs) {
@@ -87,14 +85,37 @@ X509StackPtr ShareCertificates(const STACK_OF(X509) * certs) {
     return shared;
 }
 
-void CheckSerialAndValidity(std::uint32_t serial, const Settings& settings) {
-    if (serial == 0) {
-        Fail("The serial number must be 1 or more: a certificate's serial number is a positive number.");
+Asn1IntegerPtr ChooseSerial(OSSL_LIB_CTX* libctx, std::uint32_t requested) {
+    Asn1IntegerPtr serial(ASN1_INTEGER_new());
+    if (!serial) {
+        FailOssl("The serial number could not be made");
     }
-    if (!EndsInTime(std::time(nullptr), settings.validityDays)) {
-        Fail("A validity of " + std::to_string(settings.validityDays) +
-             " days would end the certificate after 9999-12-31, the last date a certificate can hold.");
+    if (requested != 0) {
+        if (ASN1_INTEGER_set_uint64(serial.get(), requested) != 1) {
+            FailOssl("The serial number could not be made");
+        }
+        return serial;
     }
+    // 16 random bytes with the top bit cleared: positive, and at most 16 bytes once DER-encoded, well
+    // within the 20 that RFC 5280 allows. A zero is drawn again rather than patched.
+    unsigned char bytes[16];
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (RAND_bytes_ex(libctx, bytes, sizeof bytes, 0) != 1) {
+            FailOssl("No random serial number could be drawn");
+        }
+        bytes[0] &= 0x7F;
+        const BignumPtr number(BN_bin2bn(bytes, sizeof bytes, nullptr));
+        if (!number) {
+            FailOssl("The serial number could not be made");
+        }
+        if (!BN_is_zero(number.get())) {
+            if (BN_to_ASN1_INTEGER(number.get(), serial.get()) == nullptr) {
+                FailOssl("The serial number could not be made");
+            }
+            return serial;
+        }
+    }
+    Fail("The random generator gave only zeros; no serial number could be drawn.");
 }
 
 X509StackPtr ChainFrom(const Identity& issuer) {
@@ -110,17 +131,16 @@ X509StackPtr ChainFrom(const Identity& issuer) {
     return chain;
 }
 
-X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, std::uint32_t serial,
-                         const Settings& settings, EVP_PKEY* key, const Identity* issuer) {
-    CheckSerialAndValidity(serial, settings);
-    std::time_t now = std::time(nullptr);
+X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, const ASN1_INTEGER* serial,
+                         std::time_t now, const Settings& settings, EVP_PKEY* key, const Identity* issuer) {
+    CheckEndsInTime(now, settings.validityDays);
     X509Ptr cert(X509_new_ex(libctx, nullptr));
     if (!cert || X509_set_version(cert.get(), X509_VERSION_3) != 1 ||
-        ASN1_INTEGER_set_uint64(X509_get_serialNumber(cert.get()), serial) != 1 ||
+        X509_set_serialNumber(cert.get(), const_cast<ASN1_INTEGER*>(serial)) != 1 ||
         X509_set_subject_name(cert.get(), subject.name.get()) != 1 ||
         X509_set_issuer_name(cert.get(), issuer != nullptr ? X509_get_subject_name(issuer->cert.get())
                                                            : subject.name.get()) != 1 ||
-        X509_time_adj_ex(X509_getm_notBefore(cert.get()), 0, 0, &now) == nullptr ||
+        X509_time_adj_ex(X509_getm_notBefore(cert.get()), 0, -kClockSkew, &now) == nullptr ||
         X509_time_adj_ex(X509_getm_notAfter(cert.get()), static_cast<int>(settings.validityDays), 0, &now) ==
             nullptr ||
         X509_set_pubkey(cert.get(), key) != 1) {
@@ -129,20 +149,27 @@ X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, std::uint
 
     X509V3_CTX v3;
     X509V3_set_ctx(&v3, issuer != nullptr ? issuer->cert.get() : cert.get(), cert.get(), nullptr, nullptr, 0);
-    if (issuer == nullptr) {
-        AddExtension(cert.get(), &v3, NID_basic_constraints, "critical,CA:TRUE");
-        AddExtension(cert.get(), &v3, NID_key_usage,
-                     "critical,digitalSignature,keyEncipherment,keyCertSign,cRLSign");
-        AddExtension(cert.get(), &v3, NID_subject_key_identifier, "hash");
-        // Its own key identifier, added above, is the one to point at.
-        AddExtension(cert.get(), &v3, NID_authority_key_identifier, "keyid:always");
+    if (settings.authority) {
+        // Below a signer, as long a path as the signer and the authorities above it still allow.
+        const std::optional<long> pathLength = issuer != nullptr ? PathLengthBelow(*issuer) : std::nullopt;
+        const std::string constraints =
+            "critical,CA:TRUE" + (pathLength ? ",pathlen:" + std::to_string(*pathLength) : std::string());
+        AddExtension(cert.get(), &v3, NID_basic_constraints, constraints.c_str());
+        AddExtension(cert.get(), &v3, NID_key_usage, "critical,digitalSignature,keyCertSign,cRLSign");
     } else {
+        // An end entity: browsers refuse a certificate authority as a web site's certificate, and whoever
+        // trusts this one trusts nothing else its key might sign.
         AddExtension(cert.get(), &v3, NID_basic_constraints, "critical,CA:FALSE");
         AddExtension(cert.get(), &v3, NID_key_usage, "critical,digitalSignature,keyEncipherment");
         AddExtension(cert.get(), &v3, NID_ext_key_usage, "serverAuth,clientAuth");
-        AddExtension(cert.get(), &v3, NID_subject_key_identifier, "hash");
+    }
+    AddExtension(cert.get(), &v3, NID_subject_key_identifier, "hash");
+    if (issuer != nullptr) {
         // The issuer's key identifier when it has one, its name and serial number otherwise.
         AddExtension(cert.get(), &v3, NID_authority_key_identifier, "keyid,issuer");
+    } else if (settings.authority) {
+        // Its own key identifier, added above, is the one to point at.
+        AddExtension(cert.get(), &v3, NID_authority_key_identifier, "keyid:always");
     }
     const std::vector<AltName> altNames = AltNamesFor(subject, settings);
     if (!altNames.empty()) {
@@ -152,27 +179,19 @@ X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, std::uint
     return cert;
 }
 
-void CheckCanSign(X509* cert, const std::string& file) {
-    const std::string cannot = "The signing certificate in " + Quoted(file) + " cannot sign certificates: ";
-    const BasicConstraintsPtr constraints(
-        static_cast<BASIC_CONSTRAINTS*>(X509_get_ext_d2i(cert, NID_basic_constraints, nullptr, nullptr)));
-    if (constraints && constraints->ca == 0) {
-        Fail(cannot + "its basic constraints say CA:FALSE.");
+X509Ptr NamesOnly(const Subject& subject, const Settings& settings) {
+    X509Ptr cert(X509_new());
+    if (!cert || X509_set_subject_name(cert.get(), subject.name.get()) != 1) {
+        FailOssl("The certificate's names could not be checked");
     }
-    if ((X509_get_key_usage(cert) & KU_KEY_CERT_SIGN) == 0) {
-        Fail(cannot + "its key usage lacks certificate signing (keyCertSign).");
+    const std::vector<AltName> altNames = AltNamesFor(subject, settings);
+    if (!altNames.empty()) {
+        AddAltNames(cert.get(), altNames);
     }
-    if (X509_check_ca(cert) == 0) {
-        Fail(cannot + "it is not marked as a certification authority (no basic constraints CA:TRUE).");
-    }
-    if (X509_cmp_current_time(X509_get0_notAfter(cert)) < 0) {
-        Fail("The signing certificate in " + Quoted(file) + " expired on " +
-             DateOf(X509_get0_notAfter(cert)) + "; certificates it issued would not verify.");
-    }
-    if (X509_cmp_current_time(X509_get0_notBefore(cert)) > 0) {
-        Fail("The signing certificate in " + Quoted(file) + " is not valid before " +
-             DateOf(X509_get0_notBefore(cert)) + ".");
-    }
+    // OpenSSL's name-constraint checks read the names from the extension cache, which the first query
+    // fills: the names are complete now.
+    X509_get_extension_flags(cert.get());
+    return cert;
 }
 
 }  // namespace certmgr

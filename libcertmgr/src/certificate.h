@@ -7,23 +7,26 @@
 #include "subject.h"
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace certmgr {
 
-// Self-signed when `issuer` is null: a CA certificate, so that it can later sign certificates itself.
-// Otherwise an end-entity certificate for servers and clients, signed by the issuer's key.
-X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, std::uint32_t serial,
-                         const Settings& settings, EVP_PKEY* key, const Identity* issuer);
+// A certificate for TLS servers and clients, or with the authority setting a certificate authority that
+// can sign others; self-signed when `issuer` is null, otherwise signed by the issuer's key. Valid from
+// five minutes before `now`, for clients whose clocks are a little behind, until `now` plus the days.
+X509Ptr BuildCertificate(OSSL_LIB_CTX* libctx, const Subject& subject, const ASN1_INTEGER* serial,
+                         std::time_t now, const Settings& settings, EVP_PKEY* key, const Identity* issuer);
 
-// Refuses a serial number of 0 and a validity that ends after 9999-12-31, before a key is made for them.
-void CheckSerialAndValidity(std::uint32_t serial, const Settings& settings);
+// The serial number asked for, or for 0 a random positive one of at most 127 bits from the context's
+// generator: unique enough that no two certificates of one issuer share it.
+Asn1IntegerPtr ChooseSerial(OSSL_LIB_CTX* libctx, std::uint32_t requested);
 
 // The chain an issued certificate travels with: its issuer, then the issuer's own chain.
 X509StackPtr ChainFrom(const Identity& issuer);
 
-// Refuses a signing certificate that may not sign (basic constraints, key usage) or is out of date.
-// `file` names where it came from, for the messages.
-void CheckCanSign(X509* cert, const std::string& file);
+// An unsigned certificate with only the subject and the alternative names that BuildCertificate would
+// give it: enough to check the names against a signer's constraints before a key is made for them.
+X509Ptr NamesOnly(const Subject& subject, const Settings& settings);
 
 }  // namespace certmgr

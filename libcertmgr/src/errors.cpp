@@ -77,6 +77,10 @@ void Fail(const std::string& text) {
     throw Failure(text);
 }
 
+void FailWrongPassword(const std::string& text) {
+    throw Failure(text, CERTMGR_WRONG_PASSWORD);
+}
+
 OsslError TakeOsslError() {
     OsslError result;
     const char* data = nullptr;

@@ -3,18 +3,28 @@
 // instance's error text. The OpenSSL error queue is read here and nowhere else.
 #pragma once
 
+#include <certmgr.h>
+
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
 namespace certmgr {
 
-// A failure with a text meant for the user.
+// A failure with a text meant for the user, and the result CertMgr_Do returns for it.
 class Failure : public std::runtime_error {
 public:
-    explicit Failure(const std::string& text) : std::runtime_error(text) {}
+    explicit Failure(const std::string& text, std::int32_t result = CERTMGR_FAILED)
+        : std::runtime_error(text), m_result(result) {}
+    std::int32_t Result() const { return m_result; }
+
+private:
+    std::int32_t m_result;
 };
 
 [[noreturn]] void Fail(const std::string& text);
+// A password that does not open a file: the caller can tell it from every other failure.
+[[noreturn]] void FailWrongPassword(const std::string& text);
 
 // What the drained OpenSSL errors amount to, for the reasons users meet most.
 enum class OsslReason {

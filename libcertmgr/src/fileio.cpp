@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -81,6 +82,66 @@ void SyncFolder(const std::string& folder) {
     }
 }
 
+// What stands at an existing path, for the message that refuses to replace it.
+const char* KindOf(mode_t mode) {
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "it is a device, not a regular file";
+    }
+    if (S_ISFIFO(mode)) {
+        return "it is a named pipe (FIFO), not a regular file";
+    }
+    if (S_ISSOCK(mode)) {
+        return "it is a socket, not a regular file";
+    }
+    return "it is not a regular file";
+}
+
+[[noreturn]] void FailExists(const std::string& path) {
+    Fail("Cannot write " + Quoted(path) + ": the file already exists, and replacing files is turned off.");
+}
+
+// Refuses what a rename would destroy that was never a file of ours to replace: a device, a pipe or a
+// socket (as root, "/dev/null" would become a regular file), and the signing file the certificate
+// comes from. Should the path change after this look, the rename still never writes through it.
+void CheckTarget(const std::string& path, const WriteRules& rules) {
+    struct stat entry {};
+    const bool exists = ::lstat(path.c_str(), &entry) == 0;
+    if (exists && !S_ISREG(entry.st_mode) && !S_ISLNK(entry.st_mode)) {
+        Fail("Cannot write " + Quoted(path) + ": " + KindOf(entry.st_mode) + ".");
+    }
+    const FileIdentity* kept = rules.protectedFile;
+    if (kept != nullptr &&
+        (kept->path == path || (exists && S_ISREG(entry.st_mode) && kept->known &&
+                                entry.st_dev == kept->device && entry.st_ino == kept->inode))) {
+        Fail("Cannot write " + Quoted(path) +
+             ": it is the signing certificate file in use; choose another output file.");
+    }
+    if (exists && !rules.replaceExisting) {
+        FailExists(path);
+    }
+}
+
+// Puts the finished file in place only if no file of that name exists, atomically even when another
+// process writes the same name at the same moment. File systems without RENAME_NOREPLACE get a hard
+// link, which fails in the same way on an existing name.
+void PlaceWithoutReplacing(TempFile& temp, const std::string& path, const std::string& folder) {
+    if (::renameat2(AT_FDCWD, temp.Name().c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+        temp.Commit();
+        return;
+    }
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS) {
+        if (::link(temp.Name().c_str(), path.c_str()) == 0) {
+            return;  // the temporary name goes with the TempFile; the data stays under `path`
+        }
+        error = errno;
+    }
+    if (error == EEXIST) {
+        FailExists(path);
+    }
+    FailWrite(path, error, folder);
+}
+
 }  // namespace
 
 std::string ReadWholeFile(const std::string& path, std::string_view role, std::size_t limit) {
@@ -88,7 +149,8 @@ std::string ReadWholeFile(const std::string& path, std::string_view role, std::s
     if (path.empty()) {
         Fail("No " + std::string(role) + " was given.");
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO or a device fails below instead of hanging in open().
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         const int error = errno;
         if (error == ENOENT) {
@@ -131,7 +193,19 @@ std::string ReadWholeFile(const std::string& path, std::string_view role, std::s
     return content;
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view data) {
+FileIdentity IdentifyFile(const std::string& path) {
+    FileIdentity identity;
+    identity.path = path;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        identity.known = true;
+        identity.device = info.st_dev;
+        identity.inode = info.st_ino;
+    }
+    return identity;
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view data, const WriteRules& rules) {
     if (path.empty()) {
         Fail("No output file was given.");
     }
@@ -143,6 +217,7 @@ void WriteFileAtomically(const std::string& path, std::string_view data) {
         (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
         FailWrite(path, EISDIR, folder);
     }
+    CheckTarget(path, rules);
 
     // A short, hidden name beside the target, so the rename stays within one file system.
     std::string pattern = folder + "/." + base.substr(0, 64) + ".XXXXXX";
@@ -172,10 +247,14 @@ void WriteFileAtomically(const std::string& path, std::string_view data) {
     if (temp.Close() != 0) {
         FailWrite(path, errno, folder);
     }
-    if (::rename(temp.Name().c_str(), path.c_str()) != 0) {
-        FailWrite(path, errno, folder);
+    if (rules.replaceExisting) {
+        if (::rename(temp.Name().c_str(), path.c_str()) != 0) {
+            FailWrite(path, errno, folder);
+        }
+        temp.Commit();
+    } else {
+        PlaceWithoutReplacing(temp, path, folder);
     }
-    temp.Commit();
     SyncFolder(folder);
 }
 

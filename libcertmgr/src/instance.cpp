@@ -6,7 +6,11 @@
 #include "fileio.h"
 #include "keygen.h"
 #include "pkcs12.h"
+#include "signer.h"
 #include "subject.h"
+
+#include <array>
+#include <ctime>
 
 namespace certmgr {
 
@@ -44,13 +48,40 @@ void Instance::Make(const char* subjectText, std::uint32_t serial, bool issued) 
         Fail("No signing certificate is loaded: load one before issuing a certificate.");
     }
     const Subject subject = ParseSubject(subjectText);
-    CheckSerialAndValidity(serial, m_settings);
-    EvpPkeyPtr key = GenerateRsaKey(crypto.Get(), m_settings.keyBits, KeygenRacers());
-    X509Ptr cert =
-        BuildCertificate(crypto.Get(), subject, serial, m_settings, key.get(), issued ? &*m_signer : nullptr);
+    // One moment for the checks and the certificate, however long the key takes.
+    const std::time_t now = std::time(nullptr);
+    CheckEndsInTime(now, m_settings.validityDays);
+    const Asn1IntegerPtr serialNumber = ChooseSerial(crypto.Get(), serial);
+    if (issued) {
+        CheckCanIssue(*m_signer, serialNumber.get(), now, m_settings.validityDays);
+        if (m_settings.authority) {
+            PathLengthBelow(*m_signer);
+        }
+        CheckNamesAllowed(NamesOnly(subject, m_settings).get(), *m_signer);
+    }
+    const KeygenProgress progress{m_sink, m_context};
+    EvpPkeyPtr key = GenerateRsaKey(crypto.Get(), m_settings.keyBits, KeygenRacers(), &progress);
+    X509Ptr cert = BuildCertificate(crypto.Get(), subject, serialNumber.get(), now, m_settings, key.get(),
+                                    issued ? &*m_signer : nullptr);
     X509StackPtr chain = issued ? ChainFrom(*m_signer) : ShareCertificates(nullptr);
+    if (!m_settings.authority && X509_get_ext_by_NID(cert.get(), NID_subject_alt_name, -1) < 0) {
+        Warn("the certificate has no subject alternative name, because its common name is not a host "
+             "name or IP address, so browsers will refuse it for a web site");
+    }
     m_currentName = subject.friendlyName;
     m_current = Identity{std::move(cert), std::move(key), std::move(chain)};
+}
+
+void Instance::Warn(const std::string& text) const {
+    if (m_sink == nullptr) {
+        return;
+    }
+    // As wide as the progress event's arrays, so a sink that writes its usual entries stays inside.
+    std::array<intptr_t, 8> params{};
+    std::array<intptr_t, 8> lengths{};
+    params[0] = reinterpret_cast<intptr_t>(text.c_str());
+    lengths[0] = static_cast<intptr_t>(text.size());
+    m_sink(m_context, CERTMGR_EVENT_WARNING, 1, params.data(), lengths.data());
 }
 
 void Instance::Discard() {
@@ -64,15 +95,19 @@ void Instance::Export(const char* path, const char* password) {
     }
     const std::string der =
         EncodePkcs12(Crypto().Get(), m_settings.pfxFormat, password, m_currentName, *m_current);
-    WriteFileAtomically(path, der);
+    const WriteRules rules{m_settings.replaceExisting, m_signer ? &m_signerFile : nullptr};
+    WriteFileAtomically(path, der, rules);
 }
 
 void Instance::LoadSigner(const char* path, const char* password) {
+    // A failed load leaves no signer, so that a later IssueSigned cannot quietly use an earlier one.
+    m_signer.reset();
     const CryptoContext& crypto = Crypto();
     const std::string der = ReadWholeFile(path, "signing certificate file", kLargestSigningFile);
     Identity signer = DecodePkcs12(crypto, der, path, password);
     CheckCanSign(signer.cert.get(), path);
     m_signer = std::move(signer);
+    m_signerFile = IdentifyFile(path);
 }
 
 void Instance::SetError(const char* text) noexcept {

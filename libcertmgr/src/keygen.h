@@ -3,16 +3,34 @@
 // several independent generations arrives much sooner than one alone.
 #pragma once
 
+#include "errors.h"
 #include "ossl.h"
 
+#include <certmgr.h>
+
 namespace certmgr {
+
+// The caller's event sink, told now and then how the search for primes goes. An answer other than 0
+// stops the generation.
+struct KeygenProgress {
+    CertMgrEventSink sink = nullptr;
+    void* context = nullptr;
+};
+
+// The failure of a generation that the event sink stopped.
+class Cancelled : public Failure {
+public:
+    Cancelled() : Failure("The certificate generation was cancelled.") {}
+};
 
 // How many generations to race: one per available core, at most four.
 unsigned KeygenRacers();
 
 // A new RSA key with exponent 65537, made by OpenSSL's own generator in `racers` threads at once
 // (the calling thread included); the first key kept, the others cancelled. Threads end before it
-// returns. Throws a Failure when every generation failed.
-EvpPkeyPtr GenerateRsaKey(OSSL_LIB_CTX* libctx, int bits, unsigned racers);
+// returns. Throws a Failure when every generation failed, and Cancelled when `progress` asked to stop.
+// Progress events come from the calling thread only: first at once, then at most every 50 ms.
+EvpPkeyPtr GenerateRsaKey(OSSL_LIB_CTX* libctx, int bits, unsigned racers,
+                          const KeygenProgress* progress = nullptr);
 
 }  // namespace certmgr

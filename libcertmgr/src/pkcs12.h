@@ -15,9 +15,10 @@ namespace certmgr {
 std::string EncodePkcs12(OSSL_LIB_CTX* libctx, PfxFormat format, const char* password,
                          const std::string& friendlyName, const Identity& identity);
 
-// Reads a signing identity: the private key, the certificate that matches it, and every other
-// certificate of the file as its chain. Throws a Failure telling a wrong password from a damaged or
-// unsupported file. Does not check whether the certificate may sign; see CheckCanSign.
+// Reads a signing identity: the private key, the certificate that matches it, and as its chain the
+// certificates of the file that issued it (see IssuersOf). Throws a Failure telling a wrong password
+// (whose result is CERTMGR_WRONG_PASSWORD) from a damaged or unsupported file. Does not check whether
+// the certificate may sign; see CheckCanSign.
 Identity DecodePkcs12(const CryptoContext& context, const std::string& der, const std::string& path,
                       const char* password);
 

@@ -4,6 +4,8 @@
 #include "errors.h"
 #include "textutil.h"
 
+#include <certmgr.h>
+
 #include <string>
 
 namespace certmgr {
@@ -16,21 +18,18 @@ constexpr long long kLastSecond = 253402300799LL;
 using Apply = void (*)(Settings&, std::string_view name, std::string_view value);
 
 void ApplyValidity(Settings& settings, std::string_view name, std::string_view value) {
-    const auto days = ParseUnsigned(value, 4294967295ULL);
+    const auto days = ParseDecimal(value, 4294967295ULL);
     if (!days || *days == 0) {
         Fail(std::string(name) + " must be a whole number of days, 1 or more, not " +
              Quoted(std::string(value)) + ".");
     }
     const auto validDays = static_cast<std::uint32_t>(*days);
-    if (!EndsInTime(std::time(nullptr), validDays)) {
-        Fail(std::string(name) + " of " + std::string(value) +
-             " days would end the certificate after 9999-12-31, the last date a certificate can hold.");
-    }
+    CheckEndsInTime(std::time(nullptr), validDays);
     settings.validityDays = validDays;
 }
 
 void ApplyKeyLength(Settings& settings, std::string_view name, std::string_view value) {
-    const auto bits = ParseUnsigned(value, 8192);
+    const auto bits = ParseDecimal(value, 8192);
     if (!bits || *bits < 512) {
         Fail(std::string(name) + " must be an RSA key length from 512 to 8192 bits, not " +
              Quoted(std::string(value)) + ".");
@@ -56,22 +55,43 @@ void ApplyAltNames(Settings& settings, std::string_view name, std::string_view v
     }
 }
 
+void ApplyReplaceExisting(Settings& settings, std::string_view name, std::string_view value) {
+    if (value != "0" && value != "1") {
+        Fail(std::string(name) + " must be 1 or 0, not " + Quoted(std::string(value)) + ".");
+    }
+    settings.replaceExisting = value == "1";
+}
+
+void ApplyAuthority(Settings& settings, std::string_view name, std::string_view value) {
+    if (value != "0" && value != "1") {
+        Fail(std::string(name) +
+             " must be 1 (the certificate can sign other certificates) or 0 (it cannot), not " +
+             Quoted(std::string(value)) + ".");
+    }
+    settings.authority = value == "1";
+}
+
 struct Row {
     std::string_view name;
     Apply apply;
 };
 
 constexpr Row kSettings[] = {
-    {"CertValidityTime", ApplyValidity},
-    {"CertKeyLength", ApplyKeyLength},
-    {"PfxEncryption", ApplyPfxEncryption},
-    {"CertSubjectAltNames", ApplyAltNames},
+    {CERTMGR_SETTING_VALIDITY_DAYS, ApplyValidity},
+    {CERTMGR_SETTING_KEY_LENGTH, ApplyKeyLength},
+    {CERTMGR_SETTING_PFX_ENCRYPTION, ApplyPfxEncryption},
+    {CERTMGR_SETTING_SUBJECT_ALT_NAMES, ApplyAltNames},
+    {CERTMGR_SETTING_REPLACE_EXISTING, ApplyReplaceExisting},
+    {CERTMGR_SETTING_AUTHORITY, ApplyAuthority},
 };
 
 }  // namespace
 
-bool EndsInTime(std::time_t now, std::uint32_t days) {
-    return static_cast<long long>(now) + static_cast<long long>(days) * 86400LL <= kLastSecond;
+void CheckEndsInTime(std::time_t now, std::uint32_t days) {
+    if (static_cast<long long>(now) + static_cast<long long>(days) * 86400LL > kLastSecond) {
+        Fail(std::string(CERTMGR_SETTING_VALIDITY_DAYS) + " of " + std::to_string(days) +
+             " days would end the certificate after 9999-12-31, the last date a certificate can hold.");
+    }
 }
 
 void ApplySetting(Settings& settings, std::string_view text) {

@@ -23,12 +23,18 @@ struct Settings {
     PfxFormat pfxFormat = PfxFormat::Aes256;
     // Set: these names replace the one derived from the common name (an empty list means none).
     std::optional<std::vector<AltName>> altNames;
+    bool replaceExisting = true;  // false: an export fails rather than replace an existing file
+    // true: the next certificate is a certificate authority that can sign others; false: one for TLS
+    // servers and clients, which browsers accept as a web site's certificate.
+    bool authority = false;
 };
 
 // Applies one "name=value" setting. On a failure the settings stay as they were.
 void ApplySetting(Settings& settings, std::string_view text);
 
-// Whether a certificate valid from `now` for `days` days ends by 9999-12-31, the last date X.509 can hold.
-bool EndsInTime(std::time_t now, std::uint32_t days);
+// Refuses a certificate valid from `now` for `days` days that would end after 9999-12-31, the last
+// date X.509 can hold: the one check of the end, when the validity is set and again when a
+// certificate is made.
+void CheckEndsInTime(std::time_t now, std::uint32_t days);
 
 }  // namespace certmgr

@@ -7,6 +7,7 @@
 #include <openssl/asn1.h>
 #include <openssl/objects.h>
 
+#include <cstdio>
 #include <vector>
 
 namespace certmgr {
@@ -119,10 +120,24 @@ void AddEntry(X509_NAME* name, const Attribute& attribute, const std::string& la
     }
 }
 
+// A character that does not show lets a name pass for another (a zero-width space inside a host
+// name, a right-to-left override reversing part of it), and controls break one-line displays of names.
+[[noreturn]] void FailHidden(const HiddenCharacter& hidden, const std::string& label) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(hidden.code));
+    const char* kind = hidden.kind == HiddenKind::Control         ? "a control character"
+                       : hidden.kind == HiddenKind::Bidirectional ? "a bidirectional control character"
+                                                                  : "a zero-width character";
+    Fail(label + " holds " + kind + " (" + code + "), which does not show as text; remove it.");
+}
+
 void CheckValue(const Attribute& attribute, const std::string& label) {
     const auto length = Utf8Length(attribute.value);
     if (!length) {
         Fail(label + " is not valid UTF-8 text.");
+    }
+    if (const auto hidden = FirstHiddenCharacter(attribute.value)) {
+        FailHidden(*hidden, label);
     }
     if (attribute.nid == NID_countryName) {
         if (!IsTwoLetterCode(attribute.value)) {

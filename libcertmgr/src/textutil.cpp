@@ -12,8 +12,12 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-std::optional<std::size_t> Utf8Length(std::string_view text) {
-    std::size_t count = 0;
+namespace {
+
+// Calls visit with each character of a UTF-8 text until it returns false. False when the text is
+// not UTF-8.
+template <typename Visit>
+bool ForEachCharacter(std::string_view text, Visit visit) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
@@ -31,30 +35,69 @@ std::optional<std::size_t> Utf8Length(std::string_view text) {
             extra = 3;
             code = lead & 0x07;
         } else {
-            return std::nullopt;
+            return false;
         }
         if (extra > text.size() - i - 1) {
-            return std::nullopt;
+            return false;
         }
         for (std::size_t k = 1; k <= extra; ++k) {
             const auto next = static_cast<unsigned char>(text[i + k]);
             if ((next & 0xC0) != 0x80) {
-                return std::nullopt;
+                return false;
             }
             code = (code << 6) | (next & 0x3F);
         }
         // Overlong forms, surrogates and values past Unicode are not UTF-8.
         static constexpr char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
         if (code < kMinimum[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return std::nullopt;
+            return false;
         }
         i += extra + 1;
-        ++count;
+        if (!visit(code)) {
+            break;
+        }
+    }
+    return true;
+}
+
+std::optional<HiddenKind> HiddenKindOf(char32_t code) {
+    if (code <= 0x1F || (code >= 0x7F && code <= 0x9F)) {
+        return HiddenKind::Control;
+    }
+    if ((code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069)) {
+        return HiddenKind::Bidirectional;
+    }
+    if ((code >= 0x200B && code <= 0x200D) || code == 0xFEFF) {
+        return HiddenKind::ZeroWidth;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::size_t> Utf8Length(std::string_view text) {
+    std::size_t count = 0;
+    if (!ForEachCharacter(text, [&count](char32_t) {
+            ++count;
+            return true;
+        })) {
+        return std::nullopt;
     }
     return count;
 }
 
-std::optional<unsigned long long> ParseUnsigned(std::string_view text, unsigned long long limit) {
+std::optional<HiddenCharacter> FirstHiddenCharacter(std::string_view text) {
+    std::optional<HiddenCharacter> found;
+    ForEachCharacter(text, [&found](char32_t code) {
+        if (const auto kind = HiddenKindOf(code)) {
+            found = HiddenCharacter{code, *kind};
+        }
+        return !found;
+    });
+    return found;
+}
+
+std::optional<unsigned long long> ParseDecimal(std::string_view text, unsigned long long limit) {
     if (text.empty()) {
         return std::nullopt;
     }

@@ -60,11 +60,15 @@ help=$(env -u LD_LIBRARY_PATH "$prefix/bin/ombrel-cli" --help)
 expected=$(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u | tr '\n' ' ')
 [ "$(complete_words ombrel-cli --)" = "$expected" ] || fail "completing -- gives '$(complete_words ombrel-cli --)', not '$expected'"
 [ "$(complete_words ombrel-cli --key-l)" = "--key-length " ] || fail "--key-l does not complete to --key-length"
-# The key lengths the command takes, as its help names them.
-lengths=$(sed -n 's/^ *--key-length BITS *//p' <<<"$help" | sed 's/ (default.*//; s/,//g; s/ or / /' | tr ' ' '\n' |
-  sort | tr '\n' ' ')
-[ "$(complete_words ombrel-cli --key-length '')" = "$lengths" ] ||
-  fail "key lengths complete to '$(complete_words ombrel-cli --key-length '')', not '$lengths'"
+# Key lengths within the range the help gives, the default among them.
+range=$(sed -n 's/^ *--key-length BITS *RSA key length, \([0-9]*\) to \([0-9]*\) (default \([0-9]*\).*/\1 \2 \3/p' <<<"$help")
+read -r shortest longest default <<<"$range"
+[ -n "$default" ] || fail "the help names no range of key lengths"
+lengths=$(complete_words ombrel-cli --key-length '')
+[[ " $lengths" == *" $default "* ]] || fail "key lengths complete to '$lengths', without the default '$default'"
+[ -n "$default" ] && for bits in $lengths; do
+  ((bits >= shortest && bits <= longest)) || fail "the key length $bits is outside $shortest to $longest"
+done
 touch "$scratch/made.pfx"
 [ "$(complete_words ombrel-cli --out "$scratch/ma")" = "$scratch/made.pfx " ] || fail "--out does not complete file names"
 [ "$(complete_words ombrel-cli --country '')" = "" ] || fail "--country offers completions"

@@ -188,7 +188,7 @@ TEST_P(PromptTest, TypedPasswordIsNotEchoed) {
     const PromptCase& c = GetParam();
     ASSERT_EQ(
         RunProgram(
-            kCli, {"--common-name", "CA", "--key-length", "1024", "--password", "ca-typed", "--out", "ca.pfx"},
+            kCli, {"--ca", "--common-name", "CA", "--key-length", "1024", "--password", "ca-typed", "--out", "ca.pfx"},
             dir)
             .status,
         0);

@@ -83,9 +83,15 @@ TEST_F(GenerateTest, EveryOutcomeShowsOneBoxAndDestroysTheInstanceAfterIt) {
          true,
          {{8, "Cannot read /ca.pfx."}},
          {8, kLastError},
-         "Cannot read /ca.pfx. (Wrong Password?)",
+         "Cannot read /ca.pfx.",
          MessageIcon::Error},
-        {"load fails without a text",
+        {"wrong signing password",
+         true,
+         {{8, "The password is wrong."}},
+         {8, kLastError},
+         "The password is wrong. (Wrong Password?)",
+         MessageIcon::Error},
+        {"wrong password without a text",
          true,
          {{8, ""}},
          {8, kLastError},
@@ -123,7 +129,10 @@ TEST_F(GenerateTest, EveryOutcomeShowsOneBoxAndDestroysTheInstanceAfterIt) {
             form.texts[IDC_SIGNING_PASSWORD] = "ca-pw";
         }
         for (const auto& [method, error] : c.failures) {
-            component.SetResult(method, 1, error);
+            // A load fails with the wrong-password result when the row says so.
+            const bool wrongPassword = error.empty() || error.starts_with("The password is wrong");
+            component.SetResult(method, method == 8 && wrongPassword ? CERTMGR_WRONG_PASSWORD : CERTMGR_FAILED,
+                                error);
         }
 
         GenerateCertificate(form);

@@ -55,6 +55,16 @@ Call LoadSigner(SignerKind kind, std::string password = kSignerPassword) {
     return [kind, password](Component& c, const TempDir&) { return c.Load(SignerFile(kind), password); };
 }
 
+// A certificate authority issued by the signer of `kind`.
+Call IssueAuthority(SignerKind kind) {
+    return [kind](Component& c, const TempDir&) {
+        c.Apply("CertKeyLength=512");
+        c.Apply("CertAuthority=1");
+        c.Load(SignerFile(kind), kSignerPassword);
+        return c.IssueSigned("CN=x", 0);
+    };
+}
+
 const std::string kLongText(65, 'x');
 const std::string kLongerText(129, 'x');
 std::string Repeat(const std::string& unit, int times) {
@@ -99,6 +109,25 @@ const std::vector<BadInput>& Cases() {
              return Raw(c, CERTMGR_APPLY_SETTING, 1, params, lengths);
          },
          {"closed by a 0 entry"}},
+        {"CountedTextWithZeroByte",
+         [](Component& c, const TempDir& dir) {
+             c.Apply("CertKeyLength=512");
+             c.CreateSelfSigned("CN=x", 1);
+             static const std::string password("Out\0Pass-3", 10);
+             const std::string path = dir.File("out.pfx");
+             intptr_t params[] = {TextArg(path), TextArg(password), 0};
+             intptr_t lengths[] = {0, static_cast<intptr_t>(password.size()), 0};
+             return Raw(c, CERTMGR_EXPORT_TO_FILE, 2, params, lengths);
+         },
+         {"The password holds a zero byte at byte 4 of its 10"}},
+        {"NegativeLength",
+         [](Component& c, const TempDir&) {
+             static const std::string setting = "CertKeyLength=1024";
+             intptr_t params[] = {TextArg(setting), 0};
+             intptr_t lengths[] = {-1, 0};
+             return Raw(c, CERTMGR_APPLY_SETTING, 1, params, lengths);
+         },
+         {"The setting has a length of -1 bytes", "0 for a zero-terminated text"}},
         {"NullSubjectText",
          [](Component& c, const TempDir&) {
              return c.Do(CERTMGR_CREATE_SELF_SIGNED, {0, 1});
@@ -120,9 +149,21 @@ const std::vector<BadInput>& Cases() {
         {"KeyEmpty", Setting("CertKeyLength="), {"CertKeyLength"}},
         {"PfxEncryptionUnknown", Setting("PfxEncryption=RC2"), {"PfxEncryption", "AES256 or 3DES"}},
         {"PfxEncryptionOtherCase", Setting("PfxEncryption=aes256"), {"PfxEncryption"}},
+        {"AuthorityNotOneOrZero",
+         Setting("CertAuthority=yes"),
+         {"CertAuthority must be 1", "or 0", "\"yes\""}},
         {"AltNameNotAHost",
          Setting("CertSubjectAltNames=www.example.com, not a host"),
          {"CertSubjectAltNames", "\"not a host\""}},
+        {"AltNameWildcardOverTopLevelDomain",
+         Setting("CertSubjectAltNames=*.com"),
+         {"CertSubjectAltNames", "\"*.com\"", "at least two labels"}},
+        {"AltNameLabelEndsWithHyphen",
+         Setting("CertSubjectAltNames=www-.example.com"),
+         {"CertSubjectAltNames", "\"www-.example.com\""}},
+        {"ReplaceExistingNotABoolean",
+         Setting("ReplaceExisting=yes"),
+         {"ReplaceExisting must be 1 or 0, not \"yes\"."}},
         {"AltNameEmptyEntry",
          Setting("CertSubjectAltNames=a.example,,b.example"),
          {"CertSubjectAltNames", "empty entry"}},
@@ -156,17 +197,64 @@ const std::vector<BadInput>& Cases() {
         {"OrganizationNotUtf8",
          Subject("", "", "", "Acme \xFF", "", "x"),
          {"Organization (O) is not valid UTF-8 text."}},
+
+        // Characters that do not show, in any field: controls, bidirectional controls, zero widths.
+        {"CommonNameWithLineFeed",
+         Subject("", "", "", "", "", "host\nname"),
+         {"Common Name (CN) holds a control character (U+000A)"}},
+        {"StateWithTabInside",
+         Subject("", "a\tb", "", "", "", "x"),
+         {"State (ST) holds a control character (U+0009)"}},
+        {"CityWithDelete",
+         Subject("", "", "a\x7F", "", "", "x"),
+         {"City (L) holds a control character (U+007F)"}},
+        {"UnitWithC1Control",
+         Subject("", "", "", "", "a\xC2\x85", "x"),
+         {"Organizational Unit (OU) holds a control character (U+0085)"}},
+        {"OrganizationWithRightToLeftOverride",
+         Subject("", "", "", "Acme\xE2\x80\xAEtxt.exe", "", "x"),
+         {"Organization (O) holds a bidirectional control character (U+202E)"}},
+        {"CommonNameWithIsolate",
+         Subject("", "", "", "", "", "\xE2\x81\xA6x"),
+         {"Common Name (CN) holds a bidirectional control character (U+2066)"}},
+        {"CommonNameWithZeroWidthSpace",
+         Subject("", "", "", "", "", "pay\xE2\x80\x8Bpal.com"),
+         {"Common Name (CN) holds a zero-width character (U+200B)"}},
+        {"CommonNameWithZeroWidthJoiner",
+         Subject("", "", "", "", "", "a\xE2\x80\x8D"),
+         {"Common Name (CN) holds a zero-width character (U+200D)"}},
+        {"OrganizationWithByteOrderMark",
+         Subject("", "", "",
+                 "\xEF\xBB\xBF"
+                 "Acme",
+                 "", "x"),
+         {"Organization (O) holds a zero-width character (U+FEFF)"}},
         {"SubjectWithoutAttribute", SelfSigned("hello, world"), {"does not start with an attribute"}},
         {"EmailNotAscii", SelfSigned("CN=x,emailAddress=j\xC3\xB6@example.com"), {"emailAddress"}},
 
         // Serial numbers and the order of calls.
-        {"SerialZero", SelfSigned("CN=x", 0), {"serial number must be 1 or more"}},
         {"SerialBeyond32Bits",
          [](Component& c, const TempDir&) {
              static const std::string subject = "CN=x";
              return c.Do(CERTMGR_CREATE_SELF_SIGNED, {TextArg(subject), static_cast<intptr_t>(1LL << 40)});
          },
-         {"serial number", "out of range"}},
+         {"serial number", "out of range", "0 for a random one"}},
+        // A certificate authority's issuer and serial number must name one certificate.
+        {"SerialOfTheSigner",
+         [](Component& c, const TempDir&) {
+             c.Load(SignerFile(SignerKind::Aes256), kSignerPassword);
+             return c.IssueSigned("CN=x",
+                                  static_cast<uint32_t>(ASN1_INTEGER_get(X509_get0_serialNumber(RsaCa()))));
+         },
+         {"is the signing certificate's own (\"Test RSA CA\")", "Firefox refuses a repeat"}},
+        {"AuthorityBelowPathLength0",
+         IssueAuthority(SignerKind::PathLength0),
+         {"\"Test Path Length 0 CA\" may not sign further certificate authorities (its path length is 0)"}},
+        {"AuthorityBelowARootOfPathLength1",
+         IssueAuthority(SignerKind::BelowPathLength1),
+         {"\"Test Path Length 1 Root\" allows no more certificate authorities below the signing certificate "
+          "(its "
+          "path length is 1)"}},
         {"IssueWithoutSigningCertificate",
          [](Component& c, const TempDir&) { return c.IssueSigned("CN=x", 1); },
          {"No signing certificate is loaded"}},
@@ -223,11 +311,20 @@ const std::vector<BadInput>& Cases() {
         {"LoadKeyWithoutItsCertificate",
          LoadSigner(SignerKind::Mismatch),
          {"no certificate that matches its private key"}},
-        {"LoadNotACa", LoadSigner(SignerKind::NotCa), {"not-ca.pfx", "cannot sign certificates", "CA:FALSE"}},
+        {"LoadNotACa",
+         LoadSigner(SignerKind::NotCa),
+         {"not-ca.pfx", "cannot sign certificates", "CA:FALSE",
+          "\"Can sign other certificates (certificate authority)\" checked (ombrel-cli: --ca)"}},
         {"LoadWithoutCertSign",
          LoadSigner(SignerKind::NoCertSign),
          {"cannot sign certificates", "keyCertSign"}},
         {"LoadExpired", LoadSigner(SignerKind::Expired), {"expired.pfx", "expired on"}},
+        {"LoadWithoutBasicConstraints",
+         LoadSigner(SignerKind::NoBasicConstraints),
+         {"no-basic-constraints.pfx", "not marked as a certificate authority"}},
+        {"LoadDamagedSignature",
+         LoadSigner(SignerKind::BadSignature),
+         {"bad-signature.pfx", "signature does not verify", "\"Test Root CA\""}},
     };
     return cases;
 }

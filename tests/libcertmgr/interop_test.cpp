@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-// Independent readers open both formats, and OpenSSL's verifier accepts the certificates made here:
-// self-signed, issued by a self-signed one of this same component, and issued below an intermediate.
+// Independent readers open both formats, OpenSSL's verifier accepts the certificates made here as
+// server certificates: self-signed, below authorities of this same component, and below an
+// intermediate; their chains carry no key IDs; and host checks match the names derived here.
 #include "component.h"
+#include "shell.h"
 #include "pfx.h"
 #include "signers.h"
 #include "tempdir.h"
@@ -13,33 +15,10 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <vector>
 
 namespace certmgr_test {
 namespace {
-
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-Outcome Shell(const std::string& command) {
-    Outcome run{-1, {}};
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        run.output += buffer;
-    }
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-std::string Quote(const std::string& text) {
-    return "'" + text + "'";
-}
 
 struct ReaderCase {
     const char* name;
@@ -65,23 +44,23 @@ TEST_P(ReaderTest, OpensInOpenSslGnuTlsAndNss) {
         << component.Error();
     ASSERT_EQ(component.Export(file, row.password), 0) << component.Error();
 
-    Outcome openssl =
+    ShellOutcome openssl =
         Shell("openssl pkcs12 -in " + Quote(file) + " -noout -passin pass:" + Quote(row.password));
     EXPECT_EQ(openssl.status, 0) << openssl.output;
-    Outcome wrong = Shell("openssl pkcs12 -in " + Quote(file) + " -noout -passin pass:not-it");
+    ShellOutcome wrong = Shell("openssl pkcs12 -in " + Quote(file) + " -noout -passin pass:not-it");
     EXPECT_NE(wrong.status, 0) << wrong.output;
 
     const std::string gnutlsPassword =
         row.password.empty() ? "--empty-password" : "--password=" + Quote(row.password);
-    Outcome gnutls = Shell("certtool --p12-info --inder --infile " + Quote(file) + " " + gnutlsPassword);
+    ShellOutcome gnutls = Shell("certtool --p12-info --inder --infile " + Quote(file) + " " + gnutlsPassword);
     EXPECT_EQ(gnutls.status, 0) << gnutls.output;
     EXPECT_NE(gnutls.output.find("reader.example"), std::string::npos) << gnutls.output;
 
     const std::string db = "sql:" + dir.File("nssdb");
-    Outcome made =
+    ShellOutcome made =
         Shell("mkdir " + Quote(dir.File("nssdb")) + " && certutil -N -d " + Quote(db) + " --empty-password");
     ASSERT_EQ(made.status, 0) << made.output;
-    Outcome nss = Shell("pk12util -l " + Quote(file) + " -d " + Quote(db) + " -W " + Quote(row.password));
+    ShellOutcome nss = Shell("pk12util -l " + Quote(file) + " -d " + Quote(db) + " -W " + Quote(row.password));
     EXPECT_EQ(nss.status, 0) << nss.output;
     EXPECT_NE(nss.output.find("reader.example"), std::string::npos) << nss.output;
 }
@@ -93,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(CertMgr, ReaderTest,
                                          ReaderCase{"TripleDesEmptyPassword", "PfxEncryption=3DES", ""}),
                          [](const testing::TestParamInfo<ReaderCase>& info) { return info.param.name; });
 
-Outcome Verify(const TempDir& dir, const std::string& trusted, const std::string& untrusted,
+ShellOutcome Verify(const TempDir& dir, const std::string& trusted, const std::string& untrusted,
                const std::string& leaf) {
     std::string command = "openssl verify -purpose sslserver -CAfile " + Quote(dir.File(trusted));
     if (!untrusted.empty()) {
@@ -102,35 +81,127 @@ Outcome Verify(const TempDir& dir, const std::string& trusted, const std::string
     return Shell(command + " " + Quote(dir.File(leaf)));
 }
 
-// As the tool runs it: one instance makes the CA, a later one loads it and issues.
-TEST(CertMgrInterop, CertificateIssuedByASelfSignedOneVerifies) {
-    TempDir dir;
-    {
-        Component maker;
-        ASSERT_EQ(maker.Apply("CertKeyLength=1024"), 0);
-        ASSERT_EQ(maker.CreateSelfSigned(SubjectText("US", "", "", "Acme", "", "Acme Root"), 1), 0)
-            << maker.Error();
-        ASSERT_EQ(maker.Export(dir.File("ca.pfx"), "ca-pw"), 0) << maker.Error();
+// One run of the tool in an instance of its own: a self-signed certificate, or one issued by the
+// signing file `signer`; written to `out` and as `out`.pem. The files share one password.
+void Make(const TempDir& dir, const std::vector<std::string>& settings, const std::string& signer,
+          const std::string& commonName, const std::string& out) {
+    Component component;
+    ASSERT_EQ(component.Apply("CertKeyLength=1024"), 0);
+    for (const std::string& setting : settings) {
+        ASSERT_EQ(component.Apply(setting), 0) << setting << ": " << component.Error();
     }
-    Component issuer;
-    ASSERT_EQ(issuer.Apply("CertKeyLength=1024"), 0);
-    ASSERT_EQ(issuer.Load(dir.File("ca.pfx"), "ca-pw"), 0) << issuer.Error();
-    ASSERT_EQ(issuer.IssueSigned(SubjectText("US", "", "", "Acme", "", "www.example.com"), 2), 0)
-        << issuer.Error();
-    auto leaf = ExportAndOpen(issuer, dir, "leaf.pfx");
-    auto ca = OpenPfx(dir.File("ca.pfx"), "ca-pw");
-    ASSERT_TRUE(leaf && ca);
-    WritePem(dir.File("ca.pem"), ca->cert.get());
-    WritePem(dir.File("leaf.pem"), leaf->cert.get());
-
-    Outcome self = Verify(dir, "ca.pem", "", "ca.pem");
-    EXPECT_EQ(self.status, 0) << self.output;
-    Outcome issued = Verify(dir, "ca.pem", "", "leaf.pem");
-    EXPECT_EQ(issued.status, 0) << issued.output;
-    Outcome hostname = Shell("openssl verify -verify_hostname www.example.com -CAfile " +
-                             Quote(dir.File("ca.pem")) + " " + Quote(dir.File("leaf.pem")));
-    EXPECT_EQ(hostname.status, 0) << hostname.output;
+    const std::string subject = SubjectText("US", "", "", "Acme", "", commonName);
+    if (signer.empty()) {
+        ASSERT_EQ(component.CreateSelfSigned(subject, 0), 0) << component.Error();
+    } else {
+        ASSERT_EQ(component.Load(dir.File(signer), "pw"), 0) << component.Error();
+        ASSERT_EQ(component.IssueSigned(subject, 0), 0) << component.Error();
+    }
+    auto opened = ExportAndOpen(component, dir, out, "pw");
+    ASSERT_TRUE(opened);
+    WritePem(dir.File(out + ".pem"), opened->cert.get());
 }
+
+// A root authority, an authority below it, and a server certificate below that, each made as the tool
+// makes it; and a server certificate that is its own trust anchor, as a user trusts a self-signed one.
+TEST(CertMgrInterop, CertificatesMadeHereVerifyAsServerCertificates) {
+    TempDir dir;
+    ASSERT_NO_FATAL_FAILURE(
+        Make(dir, {"CertAuthority=1", "CertValidityTime=3650"}, "", "Acme Root", "root.pfx"));
+    ASSERT_NO_FATAL_FAILURE(Make(dir, {"CertAuthority=1", "CertValidityTime=1000"}, "root.pfx",
+                                 "Acme Intermediate", "intermediate.pfx"));
+    ASSERT_NO_FATAL_FAILURE(Make(dir, {}, "intermediate.pfx", "www.example.com", "leaf.pfx"));
+    ASSERT_NO_FATAL_FAILURE(Make(dir, {}, "", "self.example", "self.pfx"));
+
+    ShellOutcome root = Verify(dir, "root.pfx.pem", "", "root.pfx.pem");
+    EXPECT_EQ(root.status, 0) << root.output;
+    ShellOutcome leaf = Shell("openssl verify -purpose sslserver -verify_hostname www.example.com -CAfile " +
+                         Quote(dir.File("root.pfx.pem")) + " -untrusted " +
+                         Quote(dir.File("intermediate.pfx.pem")) + " " + Quote(dir.File("leaf.pfx.pem")));
+    EXPECT_EQ(leaf.status, 0) << leaf.output;
+    ShellOutcome self = Shell("openssl verify -purpose sslserver -verify_hostname self.example -CAfile " +
+                         Quote(dir.File("self.pfx.pem")) + " " + Quote(dir.File("self.pfx.pem")));
+    EXPECT_EQ(self.status, 0) << self.output;
+}
+
+// Readers take the certificate that carries the key's ID for the key's own; the chain must carry none.
+TEST(CertMgrInterop, OnlyTheNewCertificateCarriesKeyIdAndFriendlyName) {
+    TempDir dir;
+    Component component;
+    ASSERT_EQ(component.Apply("CertKeyLength=512"), 0);
+    ASSERT_EQ(component.Load(SignerFile(SignerKind::Intermediate), kSignerPassword), 0) << component.Error();
+    ASSERT_EQ(component.IssueSigned("CN=chain.example", 0), 0) << component.Error();
+    ASSERT_EQ(component.Export(dir.File("out.pfx"), "pw"), 0) << component.Error();
+    auto certificates = [&](const char* which) {
+        return Shell("openssl pkcs12 -in " + Quote(dir.File("out.pfx")) + " -passin pass:pw -nokeys " +
+                     which);
+    };
+    auto count = [](const std::string& text, const std::string& part) {
+        std::size_t found = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+            ++found;
+        }
+        return found;
+    };
+
+    const ShellOutcome own = certificates("-clcerts");
+    ASSERT_EQ(own.status, 0) << own.output;
+    EXPECT_EQ(count(own.output, "BEGIN CERTIFICATE"), 1U) << own.output;
+    EXPECT_NE(own.output.find("friendlyName: chain.example"), std::string::npos) << own.output;
+    EXPECT_EQ(count(own.output, "localKeyID:"), 1U) << own.output;
+
+    const ShellOutcome chain = certificates("-cacerts");
+    ASSERT_EQ(chain.status, 0) << chain.output;
+    EXPECT_EQ(count(chain.output, "BEGIN CERTIFICATE"), 2U) << chain.output;
+    EXPECT_NE(chain.output.find("Test Intermediate CA"), std::string::npos) << chain.output;
+    EXPECT_NE(chain.output.find("Test Root CA"), std::string::npos) << chain.output;
+    EXPECT_EQ(chain.output.find("localKeyID"), std::string::npos) << chain.output;
+    EXPECT_EQ(chain.output.find("friendlyName"), std::string::npos) << chain.output;
+}
+
+struct HostCase {
+    const char* name;
+    std::string commonName;
+    std::string host;  // as a client looks it up
+};
+
+void PrintTo(const HostCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class HostTest : public testing::TestWithParam<HostCase> {};
+
+// The name derived from the common name is one that OpenSSL's and GnuTLS's host checks match, and
+// another host does not.
+TEST_P(HostTest, MatchesInOpenSslAndGnuTls) {
+    const HostCase& row = GetParam();
+    TempDir dir;
+    ASSERT_NO_FATAL_FAILURE(Make(dir, {"CertAuthority=1"}, "", "Acme Root", "root.pfx"));
+    ASSERT_NO_FATAL_FAILURE(Make(dir, {"CertValidityTime=30"}, "root.pfx", row.commonName, "host.pfx"));
+    const std::string root = Quote(dir.File("root.pfx.pem"));
+    const std::string host = Quote(dir.File("host.pfx.pem"));
+    for (const std::string& name : {row.host, std::string("other.example")}) {
+        const bool matches = name == row.host;
+        ShellOutcome openssl = Shell("openssl verify -purpose sslserver -verify_hostname " + Quote(name) +
+                                " -CAfile " + root + " " + host);
+        EXPECT_EQ(openssl.status == 0, matches) << name << ": " << openssl.output;
+        ShellOutcome gnutls = Shell("certtool --verify --load-ca-certificate " + root + " --infile " + host +
+                               " --verify-hostname " + Quote(name));
+        EXPECT_EQ(gnutls.status == 0, matches) << name << ": " << gnutls.output;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CertMgr, HostTest,
+                         testing::Values(HostCase{"Underscore", "my_host.example", "my_host.example"},
+                                         HostCase{"Idn",
+                                                  "b\xC3\xBC"
+                                                  "cher.example",
+                                                  "xn--bcher-kva.example"},
+                                         HostCase{"IdnWildcard",
+                                                  "*.b\xC3\xBC"
+                                                  "cher.example",
+                                                  "www.xn--bcher-kva.example"}),
+                         [](const testing::TestParamInfo<HostCase>& info) { return info.param.name; });
 
 TEST(CertMgrInterop, CertificateIssuedBelowAnIntermediateVerifies) {
     TempDir dir;
@@ -145,7 +216,7 @@ TEST(CertMgrInterop, CertificateIssuedBelowAnIntermediateVerifies) {
     WritePem(dir.File("intermediate.pem"), sk_X509_value(leaf->chain.get(), 0));
     WritePem(dir.File("root.pem"), IntermediateRoot());
 
-    Outcome run = Verify(dir, "root.pem", "intermediate.pem", "leaf.pem");
+    ShellOutcome run = Verify(dir, "root.pem", "intermediate.pem", "leaf.pem");
     EXPECT_EQ(run.status, 0) << run.output;
 }
 

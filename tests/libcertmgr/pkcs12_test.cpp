@@ -72,6 +72,7 @@ TEST(CertMgrPkcs12, EmptyPasswordIsAllowedAndReadsBack) {
     TempDir dir;
     Component component;
     ASSERT_EQ(component.Apply("CertKeyLength=512"), 0);
+    ASSERT_EQ(component.Apply("CertAuthority=1"), 0);  // loaded as a signer below
     ASSERT_EQ(component.CreateSelfSigned("CN=empty.example", 1), 0);
     auto pfx = ExportAndOpen(component, dir, "out.pfx", "");
     ASSERT_TRUE(pfx);

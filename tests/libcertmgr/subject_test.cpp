@@ -90,6 +90,20 @@ const std::vector<SubjectCase>& Cases() {
         {"SixtyFourCharactersFit",
          SubjectText("", "", "", std::string(64, 'o'), "", Repeat("\xC3\xA9", 64)),
          {{"O", kUtf8, std::string(64, 'o')}, {"CN", kUtf8, Repeat("\xC3\xA9", 64)}}},
+        // Next to the characters that are refused: no-break space, hair space, narrow no-break space.
+        {"VisibleSpacesStay",
+         SubjectText("", "", "",
+                     "a\xC2\xA0"
+                     "b\xE2\x80\x8A"
+                     "c\xE2\x80\xAF"
+                     "d",
+                     "", "x"),
+         {{"O", kUtf8,
+           "a\xC2\xA0"
+           "b\xE2\x80\x8A"
+           "c\xE2\x80\xAF"
+           "d"},
+          {"CN", kUtf8, "x"}}},
         // A field holding ",DC=example" names another attribute OpenSSL knows, with its own type.
         {"OtherKnownAttribute",
          "CN=host,DC=example",

@@ -208,6 +208,7 @@ void TestGeneration::writesSelfSignedThenIssuedCertificate() {
     Set(IDC_COMMON_NAME, "Varnock Test Authority");
     Set(IDC_PASSWORD, "authority pass");
     Set(IDC_OUTPUT_FILE, "~/authority.pfx");
+    qobject_cast<QCheckBox*>(m_dialog->Control(IDC_CERT_AUTHORITY))->setChecked(true);
     ScriptedPrompts::Message message;
     Generate(message);
     if (QTest::currentTestFailed()) {
@@ -262,6 +263,7 @@ void TestGeneration::outcomeMessageIsTheProceduresOwn() {
         Set(IDC_COMMON_NAME, "Varnock Test Authority");
         Set(IDC_PASSWORD, "right");
         Set(IDC_OUTPUT_FILE, authority);
+        qobject_cast<QCheckBox*>(m_dialog->Control(IDC_CERT_AUTHORITY))->setChecked(true);
         ScriptedPrompts::Message made;
         Generate(made);
         QCOMPARE(made.icon, MessageIcon::Information);

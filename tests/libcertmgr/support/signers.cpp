@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace certmgr_test {
 
@@ -22,7 +23,10 @@ struct CertSpec {
     const char* basicConstraints = "critical,CA:TRUE";  // nullptr: none
     const char* keyUsage = "critical,keyCertSign,cRLSign,digitalSignature";
     long fromDays = -1;
-    long toDays = 30;
+    long toDays = 3650;  // outlives what the tests issue below it
+    long toSeconds = 0;
+    const char* nameConstraints = nullptr;
+    bool version1 = false;  // no extensions at all
 };
 
 void Check(bool ok, const char* what) {
@@ -53,7 +57,10 @@ public:
     const std::string& File(SignerKind kind) {
         auto found = m_files.find(kind);
         if (found == m_files.end()) {
+            // Kinds made from other kinds' files keep what those were written with to themselves.
+            X509* outer = std::exchange(m_lastSigner, nullptr);
             found = m_files.emplace(kind, Make(kind)).first;
+            m_signers[kind] = std::exchange(m_lastSigner, outer);
         }
         return found->second;
     }
@@ -61,6 +68,11 @@ public:
     X509* Cert(const std::string& name) {
         File(name == "root" ? SignerKind::Intermediate : SignerKind::Aes256);
         return m_certs.at(name).get();
+    }
+
+    X509* SignerCert(SignerKind kind) {
+        File(kind);
+        return m_signers.at(kind);
     }
 
 private:
@@ -79,23 +91,23 @@ private:
                    EVP_PKEY* issuerKey) {
         X509Ptr cert(X509_new_ex(m_libctx.get(), nullptr));
         X509_NAME* subject = X509_get_subject_name(cert.get());
-        Check(
-            X509_set_version(cert.get(), X509_VERSION_3) == 1 &&
-                ASN1_INTEGER_set(X509_get_serialNumber(cert.get()),
-                                 static_cast<long>(m_certs.size() + 100)) == 1 &&
-                X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_UTF8,
-                                           reinterpret_cast<const unsigned char*>("Ombrel Tests"), -1, -1,
-                                           0) == 1 &&
-                X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8,
-                                           reinterpret_cast<const unsigned char*>(spec.commonName.c_str()),
-                                           -1, -1, 0) == 1 &&
-                X509_set_issuer_name(cert.get(),
-                                     issuer != nullptr ? X509_get_subject_name(issuer) : subject) == 1 &&
-                X509_time_adj_ex(X509_getm_notBefore(cert.get()), static_cast<int>(spec.fromDays), 0,
-                                 nullptr) &&
-                X509_time_adj_ex(X509_getm_notAfter(cert.get()), static_cast<int>(spec.toDays), 0, nullptr) &&
-                X509_set_pubkey(cert.get(), key) == 1,
-            "certificate fields");
+        Check(X509_set_version(cert.get(), spec.version1 ? X509_VERSION_1 : X509_VERSION_3) == 1 &&
+                  ASN1_INTEGER_set(X509_get_serialNumber(cert.get()),
+                                   static_cast<long>(m_certs.size() + 100)) == 1 &&
+                  X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_UTF8,
+                                             reinterpret_cast<const unsigned char*>("Ombrel Tests"), -1, -1,
+                                             0) == 1 &&
+                  X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8,
+                                             reinterpret_cast<const unsigned char*>(spec.commonName.c_str()),
+                                             -1, -1, 0) == 1 &&
+                  X509_set_issuer_name(cert.get(),
+                                       issuer != nullptr ? X509_get_subject_name(issuer) : subject) == 1 &&
+                  X509_time_adj_ex(X509_getm_notBefore(cert.get()), static_cast<int>(spec.fromDays), 0,
+                                   nullptr) &&
+                  X509_time_adj_ex(X509_getm_notAfter(cert.get()), static_cast<int>(spec.toDays),
+                                   spec.toSeconds, nullptr) &&
+                  X509_set_pubkey(cert.get(), key) == 1,
+              "certificate fields");
         X509V3_CTX v3;
         X509V3_set_ctx(&v3, issuer != nullptr ? issuer : cert.get(), cert.get(), nullptr, nullptr, 0);
         auto add = [&](int nid, const char* value) {
@@ -105,15 +117,19 @@ private:
                 X509_EXTENSION_free(extension);
             }
         };
-        add(NID_basic_constraints, spec.basicConstraints);
-        add(NID_key_usage, spec.keyUsage);
-        add(NID_subject_key_identifier, "hash");
+        if (!spec.version1) {
+            add(NID_basic_constraints, spec.basicConstraints);
+            add(NID_key_usage, spec.keyUsage);
+            add(NID_subject_key_identifier, "hash");
+            add(NID_name_constraints, spec.nameConstraints);
+        }
         Check(X509_sign(cert.get(), issuerKey != nullptr ? issuerKey : key, EVP_sha256()) > 0, "signature");
         return m_certs.emplace(name, std::move(cert)).first->second.get();
     }
 
     std::string Write(const std::string& fileName, const char* password, EVP_PKEY* key, X509* cert,
                       STACK_OF(X509) * chain, int keyCipher, int certCipher) {
+        m_lastSigner = cert;
         Pkcs12Ptr p12(PKCS12_create_ex(password, "Test CA", key, cert, chain, keyCipher, certCipher,
                                        PKCS12_DEFAULT_ITER, -1, 0, m_libctx.get(), nullptr));
         Check(p12 != nullptr, "PKCS #12");
@@ -127,6 +143,29 @@ private:
         WriteFileBytes(path, std::string(reinterpret_cast<char*>(der), static_cast<std::size_t>(size)));
         OPENSSL_free(der);
         return path;
+    }
+
+    X509* Root() {
+        if (!m_certs.count("root")) {
+            MakeCert("root", Key("root", true), {"Test Root CA"}, nullptr, nullptr);
+        }
+        return m_certs.at("root").get();
+    }
+    EVP_PKEY* IntermediateKey() { return Key("intermediate", true); }
+    X509* Intermediate() {
+        if (!m_certs.count("intermediate")) {
+            MakeCert("intermediate", IntermediateKey(), {"Test Intermediate CA"}, Root(), Key("root", true));
+        }
+        return m_certs.at("intermediate").get();
+    }
+    // A stack that holds its own references, as PKCS12_create takes it.
+    static X509StackPtr Stack(std::initializer_list<X509*> certs) {
+        X509StackPtr stack(sk_X509_new_null());
+        for (X509* cert : certs) {
+            X509_up_ref(cert);
+            sk_X509_push(stack.get(), cert);
+        }
+        return stack;
     }
 
     std::string Make(SignerKind kind) {
@@ -165,17 +204,66 @@ private:
                 return Write("ec.pfx", kSignerPassword, key,
                              MakeCert("ec", key, {"Test EC CA"}, nullptr, nullptr), nullptr, aes, aes);
             }
-            case SignerKind::Intermediate: {
-                EVP_PKEY* rootKey = Key("root", true);
-                X509* root = MakeCert("root", rootKey, {"Test Root CA"}, nullptr, nullptr);
-                EVP_PKEY* key = Key("intermediate", true);
-                X509* cert = MakeCert("intermediate", key, {"Test Intermediate CA"}, root, rootKey);
-                X509StackPtr chain(sk_X509_new_null());
-                X509_up_ref(root);  // the stack frees what it holds
-                sk_X509_push(chain.get(), root);
-                const std::string path =
-                    Write("intermediate.pfx", kSignerPassword, key, cert, chain.get(), aes, aes);
-                return path;
+            case SignerKind::Intermediate:
+                return Write("intermediate.pfx", kSignerPassword, IntermediateKey(), Intermediate(),
+                             Stack({Root()}).get(), aes, aes);
+            case SignerKind::WithUnrelated: {
+                auto [key, cert] = rsaCa();
+                return Write("with-unrelated.pfx", kSignerPassword, IntermediateKey(), Intermediate(),
+                             Stack({cert, Root()}).get(), aes, aes);
+            }
+            case SignerKind::BadSignature: {
+                CertSpec spec{"Test Intermediate CA"};
+                X509* damaged = MakeCert("damaged", IntermediateKey(), spec, Root(), Key("root", true));
+                const ASN1_BIT_STRING* signature = nullptr;
+                X509_get0_signature(&signature, nullptr, damaged);
+                // The last byte of the signature value, so the certificate still decodes.
+                auto* bits = const_cast<ASN1_BIT_STRING*>(signature);
+                bits->data[bits->length - 1] ^= 0x01;
+                return Write("bad-signature.pfx", kSignerPassword, IntermediateKey(), damaged,
+                             Stack({Root()}).get(), aes, aes);
+            }
+            case SignerKind::Version1Root: {
+                EVP_PKEY* key = Key("ec", true);
+                CertSpec spec{"Test Version 1 Root"};
+                spec.version1 = true;
+                return Write("version1.pfx", kSignerPassword, key,
+                             MakeCert("version1", key, spec, nullptr, nullptr), nullptr, aes, aes);
+            }
+            case SignerKind::NameConstrained: {
+                EVP_PKEY* key = Key("rsa", false);
+                CertSpec spec{"Test Constrained CA"};
+                spec.nameConstraints = "critical,permitted;DNS:example.com,excluded;DNS:bad.example.com";
+                return Write("constrained.pfx", kSignerPassword, key,
+                             MakeCert("constrained", key, spec, nullptr, nullptr), nullptr, aes, aes);
+            }
+            case SignerKind::PathLength0:
+            case SignerKind::PathLength1: {
+                const bool zero = kind == SignerKind::PathLength0;
+                EVP_PKEY* key = Key("ec", true);
+                CertSpec spec{zero ? "Test Path Length 0 CA" : "Test Path Length 1 CA",
+                              zero ? "critical,CA:TRUE,pathlen:0" : "critical,CA:TRUE,pathlen:1"};
+                const std::string name = zero ? "pathlen0" : "pathlen1";
+                return Write(name + ".pfx", kSignerPassword, key, MakeCert(name, key, spec, nullptr, nullptr),
+                             nullptr, aes, aes);
+            }
+            case SignerKind::BelowPathLength1: {
+                EVP_PKEY* rootKey = Key("rsa", false);
+                X509* root =
+                    MakeCert("pathlen1-root", rootKey,
+                             {"Test Path Length 1 Root", "critical,CA:TRUE,pathlen:1"}, nullptr, nullptr);
+                X509* below = MakeCert("below-pathlen1", IntermediateKey(),
+                                       {"Test Unlimited Intermediate CA"}, root, rootKey);
+                return Write("below-pathlen1.pfx", kSignerPassword, IntermediateKey(), below,
+                             Stack({root}).get(), aes, aes);
+            }
+            case SignerKind::ShortLived: {
+                EVP_PKEY* key = Key("ec", true);
+                CertSpec spec{"Test Short-Lived CA"};
+                spec.toDays = 79;
+                spec.toSeconds = 12 * 3600;  // half a day from any day boundary, so the days left are sure
+                return Write("short-lived.pfx", kSignerPassword, key,
+                             MakeCert("short-lived", key, spec, nullptr, nullptr), nullptr, aes, aes);
             }
             case SignerKind::NoKey: {
                 auto [key, cert] = rsaCa();
@@ -192,6 +280,13 @@ private:
                 CertSpec spec{"Test No Cert Sign", "critical,CA:TRUE", "critical,digitalSignature,cRLSign"};
                 return Write("no-cert-sign.pfx", kSignerPassword, key,
                              MakeCert("no-cert-sign", key, spec, nullptr, nullptr), nullptr, aes, aes);
+            }
+            case SignerKind::NoBasicConstraints: {
+                EVP_PKEY* key = Key("ec", true);
+                CertSpec spec{"Test No Basic Constraints", nullptr};
+                return Write("no-basic-constraints.pfx", kSignerPassword, key,
+                             MakeCert("no-basic-constraints", key, spec, nullptr, nullptr), nullptr, aes,
+                             aes);
             }
             case SignerKind::Expired: {
                 EVP_PKEY* key = Key("ec", true);
@@ -237,6 +332,8 @@ private:
     std::map<std::string, EvpPkeyPtr> m_keys;
     std::map<std::string, X509Ptr> m_certs;
     std::map<SignerKind, std::string> m_files;
+    std::map<SignerKind, X509*> m_signers;  // owned by m_certs; null for kinds without one
+    X509* m_lastSigner = nullptr;
 };
 
 Factory& TheFactory() {
@@ -256,6 +353,10 @@ X509* IntermediateRoot() {
 
 X509* RsaCa() {
     return TheFactory().Cert("rsa");
+}
+
+X509* SignerCertificate(SignerKind kind) {
+    return TheFactory().SignerCert(kind);
 }
 
 }  // namespace certmgr_test

@@ -24,6 +24,24 @@ enum class SignerKind {
     NotPkcs12,       // a PEM certificate
     EmptyFile,       // zero bytes
     Truncated,       // the first half of a good .pfx
+    // The intermediate and root of Intermediate, and an unrelated CA besides.
+    WithUnrelated,
+    // The intermediate of Intermediate with a damaged signature, and its root.
+    BadSignature,
+    // A version 1 self-signed root: no extensions at all.
+    Version1Root,
+    // An RSA CA that may issue for example.com and below, except bad.example.com.
+    NameConstrained,
+    // keyUsage with keyCertSign, but no basicConstraints.
+    NoBasicConstraints,
+    // An EC CA with pathlen:0: it may issue end entities only.
+    PathLength0,
+    // An EC CA with pathlen:1.
+    PathLength1,
+    // An intermediate without a path length below a root with pathlen:1, the root as its chain.
+    BelowPathLength1,
+    // An EC CA valid for 79 days and 12 hours more.
+    ShortLived,
 };
 
 inline constexpr char kSignerPassword[] = "Signer-Pass-1";
@@ -34,5 +52,7 @@ const std::string& SignerFile(SignerKind kind);
 // The root above SignerKind::Intermediate, and the RSA CA of the first five kinds.
 X509* IntermediateRoot();
 X509* RsaCa();
+// The signing certificate of a kind that has one.
+X509* SignerCertificate(SignerKind kind);
 
 }  // namespace certmgr_test
