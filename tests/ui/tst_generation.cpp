@@ -209,6 +209,8 @@ void TestGeneration::writesSelfSignedThenIssuedCertificate() {
     Set(IDC_PASSWORD, "authority pass");
     Set(IDC_OUTPUT_FILE, "~/authority.pfx");
     qobject_cast<QCheckBox*>(m_dialog->Control(IDC_CERT_AUTHORITY))->setChecked(true);
+    // Longer than the issued certificate's 365 days, which may not outlast it.
+    Set(IDC_VALID_DAYS, "730");
     ScriptedPrompts::Message message;
     Generate(message);
     if (QTest::currentTestFailed()) {
@@ -226,6 +228,8 @@ void TestGeneration::writesSelfSignedThenIssuedCertificate() {
     Set(IDC_COMMON_NAME, "www.example.com");
     Set(IDC_PASSWORD, "issued pass");
     Set(IDC_SERIAL_NUMBER, "7");
+    Set(IDC_VALID_DAYS, "365");
+    qobject_cast<QCheckBox*>(m_dialog->Control(IDC_CERT_AUTHORITY))->setChecked(false);
     Set(IDC_SIGNING_FILE, QUrl::fromLocalFile(authority).toString());
     Set(IDC_SIGNING_PASSWORD, "authority pass");
     Set(IDC_OUTPUT_FILE, issued);
