@@ -59,6 +59,18 @@ if(TARGET ombrel-cli)
                      DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/ombrel-cli.1 VERBATIM)
   add_custom_target(ombrel-cli-man ALL DEPENDS ${_man})
   install(FILES ${_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Loaded by bash-completion on demand, by the command's name.
+  install(FILES ${PROJECT_SOURCE_DIR}/cli/ombrel-cli.bash-completion
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ombrel-cli)
+endif()
+if(TARGET ombrel)
+  configure_file(${PROJECT_SOURCE_DIR}/ui/ombrel.1.in ${CMAKE_CURRENT_BINARY_DIR}/ombrel.1 @ONLY)
+  set(_man ${CMAKE_CURRENT_BINARY_DIR}/ombrel.1.gz)
+  add_custom_command(OUTPUT ${_man}
+                     COMMAND gzip -9nc ${CMAKE_CURRENT_BINARY_DIR}/ombrel.1 > ${_man}
+                     DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/ombrel.1 VERBATIM)
+  add_custom_target(ombrel-man ALL DEPENDS ${_man})
+  install(FILES ${_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 # The Debian package: `make package`, or `cpack` in the build tree.

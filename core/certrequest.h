@@ -29,6 +29,7 @@ enum ControlId : int {
     IDC_PASSWORD = 1014,
     IDC_SIGNING_PASSWORD = 1015,
     IDC_LINK_LABEL = 1016,
+    IDC_CERT_AUTHORITY = 1017,
 };
 
 // The buffer through which each subject field is read: at most 1,023 bytes are kept.
@@ -38,9 +39,9 @@ inline constexpr std::size_t kSubjectFieldBuffer = 1024;
 enum class MessageIcon { Error, Information };
 
 // The key lengths the form offers, in the order of its list.
-inline constexpr std::array<std::int32_t, 4> kKeyLengths = {512, 1024, 2048, 4096};
+inline constexpr std::array<std::int32_t, 4> kKeyLengths = {1024, 2048, 3072, 4096};
 // What a key-length position outside the list (nothing selected) stands for.
-inline constexpr std::int32_t kDefaultKeyLength = 1024;
+inline constexpr std::int32_t kDefaultKeyLength = 2048;
 
 struct CertRequest {
     std::uint32_t validDays = 0;

@@ -20,7 +20,7 @@ std::optional<QString> QtDialogPrompts::ChooseSigningFile(QWidget* owner) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     // "*" rather than "*.*": here a file name need not hold a dot.
-    dialog.setNameFilters({QStringLiteral("Certificates (*.pfx)"), QStringLiteral("All Files (*)")});
+    dialog.setNameFilters({QStringLiteral("Certificates (*.pfx *.p12)"), QStringLiteral("All Files (*)")});
     return Run(dialog);
 }
 
@@ -42,4 +42,12 @@ void QtDialogPrompts::ShowMessage(QWidget* owner, const QString& text, const QSt
     // Error texts may quote file names; markup in them must not be rendered.
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+bool QtDialogPrompts::AskYesNo(QWidget* owner, const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Yes;
 }

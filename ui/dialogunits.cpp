@@ -28,7 +28,9 @@ double UnitFittingLabels(const QDialog& dialog, double unit) {
             continue;
         }
         const int border = 2 * (label->frameWidth() + label->margin());
-        const int needed = QFontMetrics(label->font()).horizontalAdvance(label->text()) + border;
+        // A mnemonic's "&" is not drawn, so it takes no room.
+        const int needed =
+            QFontMetrics(label->font()).size(Qt::TextShowMnemonic, label->text()).width() + border;
         unit = std::max(unit, needed * 4.0 / widthUnits);
     }
     return unit;

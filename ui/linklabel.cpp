@@ -2,13 +2,18 @@
 #include "ui/linklabel.h"
 
 #include "ui/desktoplink.h"
+#include "ui/linkaccessible.h"
 
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QToolTip>
 
 CLinkLabel::CLinkLabel(QWidget* parent)
@@ -19,6 +24,9 @@ CLinkLabel::CLinkLabel(QWidget* parent)
     // Pointer moves must arrive without a pressed button, or hovering is never noticed.
     setMouseTracking(true);
     setCursor(Qt::PointingHandCursor);
+    // Reached with Tab like any other control, and opened with Enter or Space.
+    setFocusPolicy(Qt::StrongFocus);
+    InstallLinkLabelAccessibility();
     setTextFormat(Qt::PlainText);
     m_hoverTimer.setObjectName(QStringLiteral("hoverTimer"));
     m_hoverTimer.setInterval(kHoverPollMs);
@@ -138,11 +146,40 @@ void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     m_pressed = false;
     QLabel::mouseReleaseEvent(event);
     if (click) {
-        OnClicked();
+        Activate();
+    }
+}
+
+void CLinkLabel::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (modifiers == Qt::NoModifier &&
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        event->accept();
+        Activate();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void CLinkLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (hasFocus()) {
+        QPainter painter(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.backgroundColor = palette().color(QPalette::Window);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
     }
 }
 
 bool CLinkLabel::event(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange && !m_applyingColour) {
+        // A new theme: the colours are worked out afresh from its palette.
+        const bool handled = QLabel::event(event);
+        ApplyColour();
+        return handled;
+    }
     if (event->type() == QEvent::ToolTip) {
         // The tooltip follows the address, or the caption while there is none.
         QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), Address(), this);
@@ -161,7 +198,7 @@ void CLinkLabel::OnTimer() {
     ApplyColour();
 }
 
-void CLinkLabel::OnClicked() {
+void CLinkLabel::Activate() {
     // The timer keeps running: the next tick outside, or the next move, settles the state.
     m_hovering = false;
     const int result = OpenAddress(Address());
@@ -173,12 +210,26 @@ void CLinkLabel::OnClicked() {
     }
 }
 
+QColor CLinkLabel::LinkColour() const {
+    return ReadableOn(palette().color(QPalette::Link), palette().color(QPalette::Window), kMinimumContrast);
+}
+
+QColor CLinkLabel::VisitedColour() const {
+    return ReadableOn(palette().color(QPalette::LinkVisited), palette().color(QPalette::Window),
+                      kMinimumContrast);
+}
+
+QColor CLinkLabel::ShownColour() const {
+    return m_hovering || !m_visited ? LinkColour() : VisitedColour();
+}
+
 void CLinkLabel::ApplyColour() {
+    // The label draws its text in WindowText; the link roles themselves stay as the theme has them.
     QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, m_hovering  ? kHoverColour
-                                           : m_visited ? kVisitedColour
-                                                       : kLinkColour);
+    colours.setColor(QPalette::WindowText, ShownColour());
+    m_applyingColour = true;
     setPalette(colours);
+    m_applyingColour = false;
 }
 
 void CLinkLabel::SetUnderlined(bool underlined) {

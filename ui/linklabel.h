@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// A label that acts as a web link: link, hover and visited colours, underline while
-// hovered, a hand cursor, the address as tooltip, and a click that opens the address.
+// A label that acts as a web link: link and visited colours from the palette, underline while
+// hovered, a hand cursor, the address as tooltip, and a click, Enter or Space that opens the
+// address. Screen readers meet it as a link.
 #pragma once
 
 #include <QColor>
@@ -16,10 +17,9 @@ class CLinkLabel : public QLabel {
     Q_OBJECT
 
 public:
-    static constexpr QColor kLinkColour{0, 0, 238};
-    static constexpr QColor kVisitedColour{85, 26, 139};
-    static constexpr QColor kHoverColour{255, 0, 0};
     static constexpr int kHoverPollMs = 100;
+    // Text at least this much brighter or darker than the window (WCAG 2 contrast ratio).
+    static constexpr double kMinimumContrast = 4.5;
 
     explicit CLinkLabel(QWidget* parent = nullptr);
     ~CLinkLabel() override;
@@ -44,21 +44,32 @@ public:
     bool IsHovering() const { return m_hovering; }
     bool IsVisited() const { return m_visited; }
 
+    // The colours the label draws in: the palette's link colours, made readable on its window
+    // colour. A hovered link keeps the link colour and is underlined.
+    QColor LinkColour() const;
+    QColor VisitedColour() const;
+    QColor ShownColour() const;
+
+    // What a click does: opens the address, and reports a failure.
+    void Activate();
+
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
     void OnTimer();
-    void OnClicked();
     void ApplyColour();
     void SetUnderlined(bool underlined);
 
     bool m_hovering = false;
     bool m_visited = false;
     bool m_pressed = false;
+    bool m_applyingColour = false;
     QString m_address;
     QTimer m_hoverTimer;
     std::unique_ptr<LinkServices> m_ownServices;

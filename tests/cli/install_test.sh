@@ -24,6 +24,8 @@ have "$libdir/libcertmgr.so.1"
 have "share/applications/$app.desktop"
 have "share/metainfo/$app.metainfo.xml"
 have share/man/man1/ombrel-cli.1.gz
+[ "$desktop" = 1 ] && have share/man/man1/ombrel.1.gz
+have share/bash-completion/completions/ombrel-cli
 for size in 16 32 48 64; do
   icon=share/icons/hicolor/${size}x${size}/apps/$app.png
   have "$icon"
@@ -38,9 +40,38 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml" || fai
 appstreamcli validate-tree --no-net "$scratch" || fail "appstreamcli validate-tree"
 
 # groff reports unknown macros and broken requests as warnings on standard error.
-warnings=$(zcat "$prefix/share/man/man1/ombrel-cli.1.gz" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>&1) ||
-  fail "groff cannot format the manual page"
-[ -z "$warnings" ] || fail "the manual page has warnings: $warnings"
+pages=(ombrel-cli)
+[ "$desktop" = 1 ] && pages+=(ombrel)
+for page in "${pages[@]}"; do
+  warnings=$(zcat "$prefix/share/man/man1/$page.1.gz" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>&1) ||
+    fail "groff cannot format the manual page of $page"
+  [ -z "$warnings" ] || fail "the manual page of $page has warnings: $warnings"
+done
+
+# The completion as bash runs it when the user presses Tab: COMP_WORDS holds the words so far.
+completion=$prefix/share/bash-completion/completions/ombrel-cli
+bash -n "$completion" || fail "the bash completion does not parse"
+complete_words() {
+  bash -c 'source "$1" && shift && COMP_WORDS=("$@") && COMP_CWORD=$(($# - 1)) && _ombrel_cli &&
+           for word in "${COMPREPLY[@]}"; do printf "%s\n" "$word"; done' _ "$completion" "$@" | sort | tr '\n' ' '
+}
+help=$(env -u LD_LIBRARY_PATH "$prefix/bin/ombrel-cli" --help)
+# Every option the help lists, and no other.
+expected=$(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u | tr '\n' ' ')
+[ "$(complete_words ombrel-cli --)" = "$expected" ] || fail "completing -- gives '$(complete_words ombrel-cli --)', not '$expected'"
+[ "$(complete_words ombrel-cli --key-l)" = "--key-length " ] || fail "--key-l does not complete to --key-length"
+# Key lengths within the range the help gives, the default among them.
+range=$(sed -n 's/^ *--key-length BITS *RSA key length, \([0-9]*\) to \([0-9]*\) (default \([0-9]*\).*/\1 \2 \3/p' <<<"$help")
+read -r shortest longest default <<<"$range"
+[ -n "$default" ] || fail "the help names no range of key lengths"
+lengths=$(complete_words ombrel-cli --key-length '')
+[[ " $lengths" == *" $default "* ]] || fail "key lengths complete to '$lengths', without the default '$default'"
+[ -n "$default" ] && for bits in $lengths; do
+  ((bits >= shortest && bits <= longest)) || fail "the key length $bits is outside $shortest to $longest"
+done
+touch "$scratch/made.pfx"
+[ "$(complete_words ombrel-cli --out "$scratch/ma")" = "$scratch/made.pfx " ] || fail "--out does not complete file names"
+[ "$(complete_words ombrel-cli --country '')" = "" ] || fail "--country offers completions"
 
 version=$(env -u LD_LIBRARY_PATH "$prefix/bin/ombrel-cli" --version) || fail "installed ombrel-cli does not run"
 [ "$version" = "Ombrel 2.1" ] || fail "installed ombrel-cli --version says '$version'"

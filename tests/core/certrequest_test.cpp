@@ -85,9 +85,9 @@ TEST(GetDlgItemInt, ReadsZeroForAnythingButANumber) {
     }
 }
 
-TEST(KeyLengthFromSelection, MapsPositionsAndFallsBackTo1024) {
+TEST(KeyLengthFromSelection, MapsPositionsAndFallsBackTo2048) {
     const std::pair<std::int32_t, std::int32_t> cases[] = {
-        {0, 512}, {1, 1024}, {2, 2048}, {3, 4096}, {-1, 1024}, {4, 1024}, {INT_MIN, 1024}, {INT_MAX, 1024},
+        {0, 1024}, {1, 2048}, {2, 3072}, {3, 4096}, {-1, 2048}, {4, 2048}, {INT_MIN, 2048}, {INT_MAX, 2048},
     };
     for (const auto& [position, bits] : cases) {
         EXPECT_EQ(KeyLengthFromSelection(position), bits) << position;
@@ -126,7 +126,7 @@ TEST(ReadCertRequest, ReadsEachFieldOnceInOrder) {
     EXPECT_EQ(r.organizationalUnit, std::string(1023, 'u'));
     EXPECT_EQ(r.commonName, "example.org");
     EXPECT_EQ(r.serialNumber, 42u);
-    EXPECT_EQ(r.keyLength, 512);
+    EXPECT_EQ(r.keyLength, 1024);
     // Paths and passwords are taken whole, whatever their length.
     EXPECT_EQ(r.password, longPassword);
     EXPECT_EQ(r.outputFile, longPath);
@@ -140,7 +140,7 @@ TEST(ReadCertRequest, EmptyFormGivesZeroNumbersAndDefaultKeyLength) {
     const CertRequest r = ReadCertRequest(form);
     EXPECT_EQ(r.validDays, 0u);
     EXPECT_EQ(r.serialNumber, 0u);
-    EXPECT_EQ(r.keyLength, 1024);
+    EXPECT_EQ(r.keyLength, 2048);
     EXPECT_FALSE(HasSigningFile(r));
 }
 

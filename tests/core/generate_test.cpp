@@ -161,7 +161,7 @@ TEST_F(GenerateTest, PassesTheFormsValuesToTheComponent) {
     GenerateCertificate(form);
 
     EXPECT_EQ(TextsOf(CERTMGR_APPLY_SETTING),
-              (std::vector<std::vector<std::string>>{{"CertValidityTime=365"}, {"CertKeyLength=1024"}}));
+              (std::vector<std::vector<std::string>>{{"CertValidityTime=365"}, {"CertKeyLength=2048"}}));
     EXPECT_EQ(TextsOf(CERTMGR_LOAD_SIGNING_CERTIFICATE),
               (std::vector<std::vector<std::string>>{{" ", "ca-pw", ""}}));
     EXPECT_EQ(
@@ -181,8 +181,8 @@ TEST_F(GenerateTest, SettingsAreUnsignedDecimals) {
         std::vector<std::vector<std::string>> settings;
     };
     const Case cases[] = {
-        {"", -1, {{"CertValidityTime=0"}, {"CertKeyLength=1024"}}},
-        {"4294967295", 0, {{"CertValidityTime=4294967295"}, {"CertKeyLength=512"}}},
+        {"", -1, {{"CertValidityTime=0"}, {"CertKeyLength=2048"}}},
+        {"4294967295", 0, {{"CertValidityTime=4294967295"}, {"CertKeyLength=1024"}}},
         {"2147483648", 3, {{"CertValidityTime=2147483648"}, {"CertKeyLength=4096"}}},
     };
     for (const Case& c : cases) {
@@ -198,7 +198,7 @@ TEST_F(GenerateTest, ExtraSettingsFollowTheFormsOwn) {
     GenerateCertificate(form, {"PfxEncryption=3DES", "CertSubjectAltNames=a.example,10.0.0.1"});
     EXPECT_EQ(TextsOf(CERTMGR_APPLY_SETTING),
               (std::vector<std::vector<std::string>>{{"CertValidityTime=365"},
-                                                     {"CertKeyLength=1024"},
+                                                     {"CertKeyLength=2048"},
                                                      {"PfxEncryption=3DES"},
                                                      {"CertSubjectAltNames=a.example,10.0.0.1"}}));
     EXPECT_EQ(component.Sequence(), (std::vector<std::int32_t>{1, 1, 1, 1, 2, 6, 4}));

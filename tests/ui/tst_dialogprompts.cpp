@@ -19,6 +19,8 @@ private slots:
     void signingPickerOpensExistingFiles();
     void outputPickerSavesWithSuffixAndConfirmation();
     void messageBoxShowsCaptionTextIconAndOneButton();
+    void questionDefaultsToNo_data();
+    void questionDefaultsToNo();
 
 private:
     QTemporaryDir m_folder;
@@ -35,7 +37,7 @@ void TestDialogPrompts::signingPickerOpensExistingFiles() {
     auto ran = WhenModal<QFileDialog>([&](QFileDialog* dialog) {
         QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptOpen);
         QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
-        QCOMPARE(dialog->nameFilters(), (QStringList{"Certificates (*.pfx)", "All Files (*)"}));
+        QCOMPARE(dialog->nameFilters(), (QStringList{"Certificates (*.pfx *.p12)", "All Files (*)"}));
         QCOMPARE(dialog->parentWidget(), &m_owner);
         auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
         QVERIFY(name);
@@ -88,6 +90,37 @@ void TestDialogPrompts::messageBoxShowsCaptionTextIconAndOneButton() {
     QTest::mouseClick(qobject_cast<QPushButton*>(form.Control(IDC_GENERATE)), Qt::LeftButton);
     QVERIFY(*ran);
     QVERIFY(form.isVisible());
+}
+
+void TestDialogPrompts::questionDefaultsToNo_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("Enter") << "enter" << false;
+    QTest::newRow("Escape") << "escape" << false;
+    QTest::newRow("Yes clicked") << "yes" << true;
+}
+
+void TestDialogPrompts::questionDefaultsToNo() {
+    QFETCH(QString, how);
+    QFETCH(bool, answer);
+    QtDialogPrompts prompts;
+    const auto ran = WhenModal<QMessageBox>([&](QMessageBox* box) {
+        QCOMPARE(box->windowTitle(), QStringLiteral("Ombrel"));
+        QCOMPARE(box->text(), QStringLiteral("Save the private key without a password?"));
+        QCOMPARE(box->icon(), QMessageBox::Question);
+        QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+        QCOMPARE(box->parentWidget(), &m_owner);
+        if (how == "enter") {
+            QTest::keyClick(box, Qt::Key_Return);
+        } else if (how == "escape") {
+            QTest::keyClick(box, Qt::Key_Escape);
+        } else {
+            box->button(QMessageBox::Yes)->click();
+        }
+    });
+    QCOMPARE(prompts.AskYesNo(&m_owner, "Save the private key without a password?", "Ombrel"), answer);
+    QVERIFY(*ran);
 }
 
 QTEST_MAIN(TestDialogPrompts)

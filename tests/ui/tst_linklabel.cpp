@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ui/desktoplink.h"
+#include "ui/linkaccessible.h"
 #include "ui/linklabel.h"
+
+#include <QAccessible>
+#include <QLineEdit>
 
 #include <QApplication>
 #include <QFileInfo>
@@ -83,7 +87,12 @@ private slots:
     void cleanup();
 
     void tooltipShowsAddressOverAHandPointer();
-    void hoverDrawsRedUnderlinedAndLeavesOnATickOutside();
+    void hoverUnderlinesAndLeavesOnATickOutside();
+    void coloursComeFromThePaletteAndStayReadable_data();
+    void coloursComeFromThePaletteAndStayReadable();
+    void keyboardReachesAndOpensIt_data();
+    void keyboardReachesAndOpensIt();
+    void screenReadersSeeALink();
     void staysHoveredWhilePointerInside();
     void successfulOpenShowsVisitedColour();
     void failedOpenBeepsAndExplains_data();
@@ -148,24 +157,22 @@ void TestLinkLabel::tooltipShowsAddressOverAHandPointer() {
     QCOMPARE(bare.Address(), QStringLiteral("https://caption.example"));
 }
 
-void TestLinkLabel::hoverDrawsRedUnderlinedAndLeavesOnATickOutside() {
+void TestLinkLabel::hoverUnderlinesAndLeavesOnATickOutside() {
+    const QColor link = m_label->LinkColour();
     QImage idle = Shot();
-    QVERIFY(CountColour(idle, CLinkLabel::kLinkColour) > 0);
-    QCOMPARE(CountColour(idle, CLinkLabel::kHoverColour), 0);
-    QVERIFY(!HasUnderline(idle, CLinkLabel::kLinkColour, TextWidth()));
+    QVERIFY(CountColour(idle, link) > 0);
+    QVERIFY(!HasUnderline(idle, link, TextWidth()));
 
     QCursor::setPos(m_label->mapToGlobal(m_label->rect().center()));
     Hover();
     QVERIFY(m_label->IsHovering());
-    const QImage hovered = Shot();
-    QCOMPARE(CountColour(hovered, CLinkLabel::kLinkColour), 0);
-    QVERIFY(HasUnderline(hovered, CLinkLabel::kHoverColour, TextWidth()));
+    QVERIFY(HasUnderline(Shot(), link, TextWidth()));
 
     QCursor::setPos(m_host->mapToGlobal(QPoint(395, 115)));
     QTRY_VERIFY_WITH_TIMEOUT(!m_label->IsHovering(), 1000);
     idle = Shot();
-    QCOMPARE(CountColour(idle, CLinkLabel::kHoverColour), 0);
-    QVERIFY(!HasUnderline(idle, CLinkLabel::kLinkColour, TextWidth()));
+    QVERIFY(CountColour(idle, link) > 0);
+    QVERIFY(!HasUnderline(idle, link, TextWidth()));
     QVERIFY(!m_label->findChild<QTimer*>(QStringLiteral("hoverTimer"))->isActive());
 }
 
@@ -187,15 +194,18 @@ void TestLinkLabel::successfulOpenShowsVisitedColour() {
     QCOMPARE(m_services.beeps, 0);
     QVERIFY(m_services.errors.isEmpty());
     // Still under the pointer, yet drawn visited (and still underlined) until it moves again.
+    const QColor link = m_label->LinkColour();
+    const QColor visited = m_label->VisitedColour();
+    QVERIFY(link != visited);
     const QImage shot = Shot();
-    QVERIFY(HasUnderline(shot, CLinkLabel::kVisitedColour, TextWidth()));
-    QCOMPARE(CountColour(shot, CLinkLabel::kHoverColour), 0);
+    QVERIFY(HasUnderline(shot, visited, TextWidth()));
+    QCOMPARE(CountColour(shot, link), 0);
 
     QTest::mouseMove(m_label, m_label->rect().center() + QPoint(3, 1));
-    QVERIFY(CountColour(Shot(), CLinkLabel::kHoverColour) > 0);
+    QVERIFY(HasUnderline(Shot(), link, TextWidth()));
     QCursor::setPos(m_host->mapToGlobal(QPoint(395, 115)));
     QTRY_VERIFY_WITH_TIMEOUT(!m_label->IsHovering(), 1000);
-    QVERIFY(CountColour(Shot(), CLinkLabel::kVisitedColour) > 0);
+    QVERIFY(CountColour(Shot(), visited) > 0);
 }
 
 void TestLinkLabel::failedOpenBeepsAndExplains_data() {
@@ -243,8 +253,8 @@ void TestLinkLabel::failureAfterSuccessClearsVisited() {
     QVERIFY(!m_label->IsVisited());
     QCOMPARE(m_services.beeps, 1);
     const QImage shot = Shot();
-    QVERIFY(CountColour(shot, CLinkLabel::kLinkColour) > 0);
-    QCOMPARE(CountColour(shot, CLinkLabel::kVisitedColour), 0);
+    QVERIFY(CountColour(shot, m_label->LinkColour()) > 0);
+    QCOMPARE(CountColour(shot, m_label->VisitedColour()), 0);
 }
 
 void TestLinkLabel::openFallsBackToBrowserCommand_data() {
@@ -322,6 +332,94 @@ void TestLinkLabel::execLineOfDesktopEntry() {
     QFETCH(QString, entry);
     QFETCH(std::optional<QString>, exec);
     QCOMPARE(ExecLineOfDesktopEntry(entry), exec);
+}
+
+void TestLinkLabel::coloursComeFromThePaletteAndStayReadable_data() {
+    QTest::addColumn<QColor>("window");
+    QTest::addColumn<QColor>("link");
+    QTest::addColumn<QColor>("visited");
+    QTest::newRow("light, readable as it is")
+        << QColor(239, 239, 239) << QColor(0, 0, 200) << QColor(110, 0, 110);
+    QTest::newRow("light, Qt's default visited magenta")
+        << QColor(239, 239, 239) << QColor(0, 0, 255) << QColor(255, 0, 255);
+    QTest::newRow("dark theme") << QColor(43, 43, 43) << QColor(42, 130, 218) << QColor(160, 120, 255);
+    QTest::newRow("dark window, light theme's link colours")
+        << QColor(30, 30, 30) << QColor(0, 0, 238) << QColor(85, 26, 139);
+}
+
+void TestLinkLabel::coloursComeFromThePaletteAndStayReadable() {
+    QFETCH(QColor, window);
+    QFETCH(QColor, link);
+    QFETCH(QColor, visited);
+    // Set on the window after the label exists, as a theme change would.
+    QPalette theme = m_host->palette();
+    theme.setColor(QPalette::Window, window);
+    theme.setColor(QPalette::Link, link);
+    theme.setColor(QPalette::LinkVisited, visited);
+    m_host->setPalette(theme);
+
+    for (const QColor& shown : {m_label->LinkColour(), m_label->VisitedColour()}) {
+        QVERIFY2(ContrastRatio(shown, window) >= 4.5, qPrintable(shown.name()));
+    }
+    // A readable palette colour is taken as it is; another keeps its hue.
+    for (const auto& [palette, shown] :
+         {std::pair(link, m_label->LinkColour()), std::pair(visited, m_label->VisitedColour())}) {
+        if (ContrastRatio(palette, window) >= 4.5) {
+            QCOMPARE(shown, palette);
+        } else {
+            QVERIFY2(qAbs(shown.hslHue() - palette.hslHue()) <= 3, qPrintable(shown.name()));
+        }
+    }
+    QVERIFY(m_label->LinkColour() != m_label->VisitedColour());
+    QVERIFY(CountColour(Shot(), m_label->LinkColour()) > 0);
+    QTest::mouseClick(m_label, Qt::LeftButton, {}, m_label->rect().center());
+    QVERIFY(CountColour(Shot(), m_label->VisitedColour()) > 0);
+}
+
+void TestLinkLabel::keyboardReachesAndOpensIt_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Space") << int(Qt::Key_Space);
+}
+
+void TestLinkLabel::keyboardReachesAndOpensIt() {
+    QFETCH(int, key);
+    auto* before = new QLineEdit(m_host);
+    QWidget::setTabOrder(before, m_label);
+    before->show();
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), m_label);
+    // The focused link shows it: a focus frame is drawn around the caption.
+    const QImage focused = Shot();
+    m_label->clearFocus();
+    QVERIFY(focused != Shot());
+    m_label->setFocus(Qt::TabFocusReason);
+
+    QTest::keyClick(m_label, Qt::Key(key));
+    QCOMPARE(m_services.openedAddresses, QStringList{kAddress});
+    QVERIFY(m_label->IsVisited());
+    // Other keys do nothing.
+    QTest::keyClick(m_label, Qt::Key_A);
+    QCOMPARE(m_services.openedAddresses.size(), 1);
+}
+
+void TestLinkLabel::screenReadersSeeALink() {
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(m_label);
+    QVERIFY(link);
+    QCOMPARE(link->role(), QAccessible::Link);
+    QCOMPARE(link->text(QAccessible::Name), m_label->text());
+    QCOMPARE(link->text(QAccessible::Value), kAddress);
+    QVERIFY(link->state().focusable);
+    QVERIFY(!link->state().traversed);
+    QAccessibleActionInterface* actions = link->actionInterface();
+    QVERIFY(actions);
+    QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(m_services.openedAddresses, QStringList{kAddress});
+    QVERIFY(link->state().traversed);
 }
 
 void TestLinkLabel::fitToText_data() {

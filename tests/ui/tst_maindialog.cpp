@@ -3,10 +3,14 @@
 
 #include "core/certrequest.h"
 #include "ui/aboutdialog.h"
+#include "ui/filepaths.h"
 #include "ui/linklabel.h"
 #include "ui/maindialog.h"
 
+#include <QAccessible>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +18,9 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTest>
+#include <QToolButton>
+
+#include <algorithm>
 
 class TestMainDialog : public QObject {
     Q_OBJECT
@@ -42,6 +49,13 @@ private slots:
     void aboutOpensAndClosesKeepingTheForm_data();
     void aboutOpensAndClosesKeepingTheForm();
     void f1ShowsHelpWithoutAnError();
+    void screenReadersNameEveryControl_data();
+    void screenReadersNameEveryControl();
+    void mnemonicsAreDistinctAndFocusTheirControl();
+    void passwordFieldsShowAndHideOnRequest_data();
+    void passwordFieldsShowAndHideOnRequest();
+    void typedPathsAreExpanded_data();
+    void typedPathsAreExpanded();
 
 private:
     QLineEdit* Field(int control) { return qobject_cast<QLineEdit*>(m_dialog->Control(control)); }
@@ -75,14 +89,17 @@ void TestMainDialog::opensWithDefaults() {
     for (int i = 0; i < list->count(); ++i) {
         entries << list->itemText(i);
     }
-    QCOMPARE(entries, (QStringList{"512", "1024", "2048", "4096"}));
-    QCOMPARE(list->currentIndex(), 1);
+    QCOMPARE(entries, (QStringList{"1024", "2048", "3072", "4096"}));
+    QCOMPARE(list->currentText(), QStringLiteral("2048"));
     QVERIFY(!list->isEditable());
     QCOMPARE(Field(IDC_VALID_DAYS)->text(), QStringLiteral("365"));
-    QCOMPARE(Field(IDC_SERIAL_NUMBER)->text(), QStringLiteral("1"));
+    // Left empty, the serial number is read as 0, which has the library pick a random one.
+    QCOMPARE(Field(IDC_SERIAL_NUMBER)->placeholderText(), QStringLiteral("random"));
+    QCOMPARE(m_dialog->GetDlgItemInt(IDC_SERIAL_NUMBER), 0u);
+    QVERIFY(!qobject_cast<QCheckBox*>(m_dialog->Control(IDC_CERT_AUTHORITY))->isChecked());
     for (const int control :
          {IDC_COUNTRY, IDC_STATE, IDC_CITY, IDC_ORGANIZATION, IDC_ORGANIZATIONAL_UNIT, IDC_COMMON_NAME,
-          IDC_PASSWORD, IDC_SIGNING_FILE, IDC_SIGNING_PASSWORD, IDC_OUTPUT_FILE}) {
+          IDC_SERIAL_NUMBER, IDC_PASSWORD, IDC_SIGNING_FILE, IDC_SIGNING_PASSWORD, IDC_OUTPUT_FILE}) {
         QVERIFY2(Field(control)->text().isEmpty(), qPrintable(QString::number(control)));
     }
     QCOMPARE(QApplication::focusWidget(), Field(IDC_COUNTRY));
@@ -95,12 +112,15 @@ void TestMainDialog::opensWithDefaults() {
 
 void TestMainDialog::windowKeepsTemplateArrangement_data() {
     QTest::addColumn<int>("pixelSize");  // 0: the desktop's font as it is
-    QTest::newRow("desktop font") << 0;
-    QTest::newRow("large font") << 22;
+    QTest::addColumn<bool>("scrolls");
+    QTest::newRow("desktop font") << 0 << false;
+    // The offscreen screen is 800 x 600: a template this large does not fit it.
+    QTest::newRow("large font") << 22 << true;
 }
 
 void TestMainDialog::windowKeepsTemplateArrangement() {
     QFETCH(int, pixelSize);
+    QFETCH(bool, scrolls);
     const QFont desktop = QApplication::font();
     const auto restoreFont = qScopeGuard([&] { QApplication::setFont(desktop); });
     if (pixelSize > 0) {
@@ -119,27 +139,57 @@ void TestMainDialog::windowKeepsTemplateArrangement() {
     QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
     QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-    // 310 x 330 dialog units: at least a character per four units across, one line per eight down.
+    const QRect screen = dialog.screen()->availableGeometry();
+    QVERIFY(screen.contains(dialog.frameGeometry()));
+
+    // The form keeps the template: 310 dialog units across, at least a character per four units.
+    auto* form = dialog.findChild<QWidget*>("formContent");
+    QCOMPARE(form != nullptr, scrolls);
+    if (!form) {
+        form = &dialog;
+    }
     const QFontMetrics metrics(dialog.font());
-    QVERIFY(dialog.width() >= 310 * metrics.averageCharWidth() / 4 - 1);
-    QVERIFY(dialog.height() >= 330 * metrics.height() / 8 - 1);
-    if (pixelSize == 0) {
-        QVERIFY(qAbs(dialog.frameGeometry().center().x() -
-                     dialog.screen()->availableGeometry().center().x()) <= 1);
+    QVERIFY(form->width() >= 310 * metrics.averageCharWidth() / 4 - 1);
+    if (!scrolls) {
+        // 344 units down, a line per eight; centred on the screen.
+        QVERIFY(dialog.height() >= 344 * metrics.height() / 8 - 1);
+        QVERIFY(qAbs(dialog.frameGeometry().center().x() - screen.center().x()) <= 1);
+    }
+    // Generate, Close and About stay in the window, wholly visible.
+    for (const int button : {int(IDC_GENERATE), 2, 3}) {
+        QWidget* control = dialog.Control(button);
+        QCOMPARE(control->visibleRegion().boundingRect(), control->rect());
+        QVERIFY(dialog.rect().contains(QRect(control->mapTo(&dialog, QPoint()), control->size())));
     }
 
-    // Every control lies inside the window, each one that takes input is on top where it
-    // lies (no group box covers it), and every label shows its whole text.
-    for (QWidget* control : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    // Everything but the buttons moved into the form.
+    if (scrolls) {
+        for (QWidget* control : dialog.findChildren<QWidget*>()) {
+            if (control->property("controlId").isValid() || qobject_cast<QLabel*>(control)) {
+                const bool button = control->parentWidget() == &dialog;
+                QCOMPARE(button, qobject_cast<QPushButton*>(control) != nullptr &&
+                                     control != dialog.Control(IDC_BROWSE_SIGNING_FILE) &&
+                                     control != dialog.Control(IDC_BROWSE_OUTPUT_FILE));
+                QVERIFY2(button || form->isAncestorOf(control), qPrintable(control->objectName()));
+            }
+        }
+    }
+    // Every control lies inside the form, each one that takes input is on top where it lies
+    // (no group box covers it), and every label shows its whole text.
+    for (QWidget* control : form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         const QString name = control->objectName();
-        QVERIFY2(dialog.rect().contains(control->geometry()), qPrintable(name));
+        if (control->isWindow() || name == "formScrollArea") {
+            continue;
+        }
+        QVERIFY2(form->rect().contains(control->geometry()), qPrintable(name));
         if (control->focusPolicy() != Qt::NoFocus) {
-            QWidget* top = dialog.childAt(control->geometry().center());
+            QWidget* top = form->childAt(control->geometry().center());
             QVERIFY2(top == control || control->isAncestorOf(top), qPrintable(name));
         }
         if (auto* label = qobject_cast<QLabel*>(control); label && !label->text().isEmpty()) {
-            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
-                     qPrintable(name));
+            // The "&" of a mnemonic is not drawn.
+            const int needed = label->fontMetrics().horizontalAdvance(QString(label->text()).remove('&'));
+            QVERIFY2(needed <= label->contentsRect().width(), qPrintable(name));
         }
     }
     // Rows of the template stay rows: the three first fields share their top edge, left to right.
@@ -148,6 +198,19 @@ void TestMainDialog::windowKeepsTemplateArrangement() {
     QCOMPARE(field(IDC_CITY).y(), field(IDC_COUNTRY).y());
     QVERIFY(field(IDC_COUNTRY).right() < field(IDC_STATE).x());
     QVERIFY(field(IDC_STATE).right() < field(IDC_CITY).x());
+    // The authority check box sits in Misc Options, under the key length, above the signing group.
+    QVERIFY(field(IDC_CERT_AUTHORITY).top() > field(IDC_KEY_LENGTH).bottom());
+    QVERIFY(field(IDC_CERT_AUTHORITY).bottom() < dialog.findChild<QWidget*>("signingGroup")->y());
+    QVERIFY(dialog.findChild<QWidget*>("miscGroup")->geometry().contains(field(IDC_CERT_AUTHORITY)));
+
+    if (scrolls) {
+        // A control at the foot of the form scrolls into view when it gets the focus.
+        // (A field wider than the window shows its start.)
+        QWidget* output = dialog.Control(IDC_OUTPUT_FILE);
+        QVERIFY(output->visibleRegion().isEmpty());
+        output->setFocus();
+        QTRY_VERIFY(output->visibleRegion().boundingRect().contains(QRect(0, 0, 50, output->height())));
+    }
 }
 
 void TestMainDialog::formAccessReadsControlsByNumber() {
@@ -184,7 +247,7 @@ void TestMainDialog::formAccessReadsControlsByNumber() {
     QCOMPARE(request.serialNumber, 4294967295u);
     QCOMPARE(request.keyLength, 4096);
 
-    QCOMPARE(m_dialog->GetDlgItemText(IDC_GENERATE), std::string("Generate Certificate"));
+    QCOMPARE(m_dialog->GetDlgItemText(IDC_GENERATE), std::string("&Generate Certificate"));
     QCOMPARE(m_dialog->GetDlgItemText(4242), std::string());
     Field(IDC_SERIAL_NUMBER)->setText("4294967296");
     QCOMPARE(m_dialog->GetDlgItemInt(IDC_SERIAL_NUMBER), 0u);
@@ -219,8 +282,8 @@ void TestMainDialog::passwordFieldsMaskTheirText() {
 }
 
 void TestMainDialog::tabOrderFollowsTemplate() {
-    const QList<int> expected = {1006, 1008, 1007, 1009, 1010, 1005, 1003, 1004, 1013, 1014,
-                                 1001, 1002, 1015, 1011, 1012, 1000, 2,    3,    1006};
+    const QList<int> expected = {1006, 1008, 1007, 1009, 1010, 1005, 1003, 1004, 1013, 1014, 1017,
+                                 1001, 1002, 1015, 1011, 1012, 1000, 2,    1016, 3,    1006};
     QList<int> visited;
     for (int i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -391,6 +454,162 @@ void TestMainDialog::f1ShowsHelpWithoutAnError() {
     QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
     QVERIFY(m_prompts.messages.isEmpty());
     QVERIFY(m_dialog->isVisible());
+}
+
+void TestMainDialog::screenReadersNameEveryControl_data() {
+    QTest::addColumn<int>("control");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("country") << int(IDC_COUNTRY) << "Country (C)";
+    QTest::newRow("state") << int(IDC_STATE) << "State (ST)";
+    QTest::newRow("city") << int(IDC_CITY) << "City (L)";
+    QTest::newRow("organization") << int(IDC_ORGANIZATION) << "Organization (O)";
+    QTest::newRow("unit") << int(IDC_ORGANIZATIONAL_UNIT) << "Organizational Unit (OU)";
+    QTest::newRow("common name") << int(IDC_COMMON_NAME)
+                                 << "Common Name (CN) (for web site use domain name - ie. www.example.com)";
+    QTest::newRow("key length") << int(IDC_KEY_LENGTH) << "Public Key Length";
+    QTest::newRow("validity") << int(IDC_VALID_DAYS) << "Valid For";
+    QTest::newRow("serial") << int(IDC_SERIAL_NUMBER) << "Serial Number";
+    QTest::newRow("password") << int(IDC_PASSWORD) << "Password";
+    QTest::newRow("authority") << int(IDC_CERT_AUTHORITY)
+                               << "Can sign other certificates (certificate authority)";
+    QTest::newRow("signing file") << int(IDC_SIGNING_FILE)
+                                  << "Select a certificate to sign the generated one with";
+    QTest::newRow("signing browse") << int(IDC_BROWSE_SIGNING_FILE) << "Browse for a signing certificate";
+    QTest::newRow("signing password") << int(IDC_SIGNING_PASSWORD) << "Signing certificate password";
+    QTest::newRow("output file") << int(IDC_OUTPUT_FILE) << "Select a file to write the certificate to";
+    QTest::newRow("output browse") << int(IDC_BROWSE_OUTPUT_FILE) << "Choose the output file";
+    QTest::newRow("generate") << int(IDC_GENERATE) << "Generate Certificate";
+    QTest::newRow("close") << 2 << "Close";
+    QTest::newRow("about") << 3 << "About...";
+    QTest::newRow("link") << int(IDC_LINK_LABEL) << "(https://www.varnock.example)";
+}
+
+void TestMainDialog::screenReadersNameEveryControl() {
+    QFETCH(int, control);
+    QFETCH(QString, name);
+    QWidget* widget = m_dialog->Control(control);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    QVERIFY(accessible);
+    if (qobject_cast<QComboBox*>(widget)) {
+        // Here a drop-down list's name is its value; its label reaches screen readers as the
+        // "labelled by" relation.
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("2048"));
+        const auto labels = accessible->relations(QAccessible::Label);
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [&](const auto& relation) {
+            return relation.first->text(QAccessible::Name) == name;
+        }));
+    } else {
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+    }
+    // The What's This text doubles as the description a screen reader offers.
+    QCOMPARE(accessible->text(QAccessible::Description).isEmpty(), widget->whatsThis().isEmpty());
+    if (!widget->whatsThis().isEmpty()) {
+        QCOMPARE(accessible->text(QAccessible::Description), widget->whatsThis());
+    }
+    // A field's label is its buddy, so the label's mnemonic reaches it.
+    if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QComboBox*>(widget)) {
+        const QList<QLabel*> labels = m_dialog->findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(),
+                            [&](QLabel* label) { return label->buddy() == widget; }));
+    }
+}
+
+void TestMainDialog::mnemonicsAreDistinctAndFocusTheirControl() {
+    QMap<QKeySequence, QString> taken;
+    QList<std::pair<QKeySequence, QWidget*>> targets;
+    const auto take = [&](const QString& text, QWidget* target) {
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        QVERIFY2(!key.isEmpty(), qPrintable(text));
+        QVERIFY2(!taken.contains(key), qPrintable(text + " clashes with " + taken.value(key)));
+        taken.insert(key, text);
+        targets.append({key, target});
+    };
+    for (QLabel* label : m_dialog->findChildren<QLabel*>()) {
+        if (label->text().contains('&')) {
+            QVERIFY2(label->buddy(), qPrintable(label->text()));
+            take(label->text(), label->buddy());
+        }
+    }
+    for (QAbstractButton* button : m_dialog->findChildren<QAbstractButton*>()) {
+        if (button->text().contains('&')) {
+            take(button->text(), button);
+        }
+    }
+    QVERIFY(targets.size() >= 17);
+
+    // Each field's letter moves the focus to it; a button's letter does not run the button
+    // here (About would open a modal window), so fields only.
+    for (const auto& [key, target] : targets) {
+        if (qobject_cast<QAbstractButton*>(target)) {
+            continue;
+        }
+        Field(IDC_COUNTRY)->setFocus();
+        const QKeyCombination combination = key[0];
+        QTest::keyClick(m_dialog.get(), combination.key(), combination.keyboardModifiers());
+        QVERIFY2(QApplication::focusWidget() == target, qPrintable(key.toString()));
+    }
+}
+
+void TestMainDialog::passwordFieldsShowAndHideOnRequest_data() {
+    QTest::addColumn<int>("control");
+    QTest::newRow("output password") << int(IDC_PASSWORD);
+    QTest::newRow("signing password") << int(IDC_SIGNING_PASSWORD);
+}
+
+void TestMainDialog::passwordFieldsShowAndHideOnRequest() {
+    QFETCH(int, control);
+    QLineEdit* field = Field(control);
+    QTest::keyClicks(field, "s3cret");
+    QToolButton* reveal = field->findChild<QToolButton*>();
+    QVERIFY(reveal);
+    QVERIFY(reveal->isVisible());
+    QVERIFY(!reveal->icon().isNull());
+    const auto name = [&] { return QAccessible::queryAccessibleInterface(reveal)->text(QAccessible::Name); };
+    QCOMPARE(name(), QStringLiteral("Show password"));
+
+    QTest::mouseClick(reveal, Qt::LeftButton);
+    QCOMPARE(field->echoMode(), QLineEdit::Normal);
+    QCOMPARE(field->displayText(), QStringLiteral("s3cret"));
+    QCOMPARE(name(), QStringLiteral("Hide password"));
+
+    QTest::mouseClick(reveal, Qt::LeftButton);
+    QCOMPARE(field->echoMode(), QLineEdit::Password);
+    QVERIFY(!field->displayText().contains("s3cret"));
+    QCOMPARE(name(), QStringLiteral("Show password"));
+}
+
+void TestMainDialog::typedPathsAreExpanded_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("path");  // "~" and "~/" stand for the home folder here
+    QTest::newRow("home") << "~"
+                          << "~";
+    QTest::newRow("in home") << "~/certs/a.pfx"
+                             << "~/certs/a.pfx";
+    QTest::newRow("another user's home is not guessed") << "~bob/a.pfx"
+                                                        << "~bob/a.pfx";
+    QTest::newRow("file URL") << "file:///tmp/my%20certs/a.pfx"
+                              << "/tmp/my certs/a.pfx";
+    QTest::newRow("file URL, capitals") << "FILE:///tmp/a.pfx"
+                                        << "/tmp/a.pfx";
+    QTest::newRow("file URL of another host") << "file://server/a.pfx"
+                                              << "file://server/a.pfx";
+    QTest::newRow("file: without slashes is a name") << "file:a.pfx"
+                                                     << "file:a.pfx";
+    QTest::newRow("absolute") << "/tmp/a.pfx"
+                              << "/tmp/a.pfx";
+    QTest::newRow("relative") << "a.pfx"
+                              << "a.pfx";
+    QTest::newRow("blanks") << "   "
+                            << "   ";
+}
+
+void TestMainDialog::typedPathsAreExpanded() {
+    QFETCH(QString, typed);
+    QFETCH(QString, path);
+    if (path == "~" || path.startsWith("~/")) {
+        path = QDir::homePath() + path.mid(1);
+    }
+    QCOMPARE(ExpandTypedPath(typed), path);
 }
 
 QTEST_MAIN(TestMainDialog)

@@ -7,6 +7,7 @@
 
 #include <QDirIterator>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,6 +33,10 @@ void TestStartup::runsTheFormIgnoresArgumentsAndKeepsNoSettings() {
     CMainApp app(argc, argv);
     QCOMPARE(app.organizationName(), QStringLiteral("Local AppWizard-Generated Applications"));
     QCOMPARE(app.applicationVersion(), QStringLiteral("2.1.0.0"));
+    // The window is matched to the desktop entry that is installed under this id.
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("org.varnock.Ombrel"));
+    QVERIFY(QFileInfo::exists(
+        QStringLiteral(OMBREL_RES_DIR "/%1.desktop").arg(QGuiApplication::desktopFileName())));
 
     std::string outputField = "not read";
     std::shared_ptr<bool> pickerRan;

@@ -32,6 +32,11 @@ public:
     int signingPickers = 0;
     int outputPickers = 0;
     QList<Message> messages;
+    // Answers to the yes/no questions in turn; Yes once they run out.
+    QList<bool> answers;
+    QStringList questions;
+    // Runs as each question comes up, before it is answered.
+    std::function<void(const QString&)> onQuestion;
 
     std::optional<QString> ChooseSigningFile(QWidget*) override {
         ++signingPickers;
@@ -43,6 +48,13 @@ public:
     }
     void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon) override {
         messages.append({text, caption, icon, owner, QApplication::overrideCursor() != nullptr});
+    }
+    bool AskYesNo(QWidget*, const QString& text, const QString&) override {
+        questions << text;
+        if (onQuestion) {
+            onQuestion(text);
+        }
+        return answers.isEmpty() ? true : answers.takeFirst();
     }
 };
 
