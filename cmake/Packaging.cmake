@@ -92,6 +92,4 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.varnock.example/)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Dependencies are read from the binaries by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The library is private to the programs, so the linker cache has nothing to learn about it.
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_LDCONFIG OFF)
 include(CPack)
