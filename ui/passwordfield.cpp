@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
@@ -63,11 +64,16 @@ QAction* AddRevealAction(QLineEdit& field) {
     QAction* action = field.addAction(reveal, QLineEdit::TrailingPosition);
     action->setObjectName(field.objectName() + QStringLiteral("Reveal"));
     action->setCheckable(true);
+    // The button in the field takes no focus, so the keyboard gets a key of its own, while the
+    // field has the focus; Alt+letter keys are the form's mnemonics.
+    action->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F8));
+    action->setShortcutContext(Qt::WidgetShortcut);
     const auto update = [&field, action, reveal, conceal](bool shown) {
         field.setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
         action->setIcon(shown ? conceal : reveal);
         action->setText(shown ? QStringLiteral("Hide password") : QStringLiteral("Show password"));
-        action->setToolTip(action->text());
+        action->setToolTip(action->text() + QStringLiteral(" (") +
+                           action->shortcut().toString(QKeySequence::NativeText) + QStringLiteral(")"));
         // The button that shows the action is reached by screen readers under this name.
         for (QToolButton* button : field.findChildren<QToolButton*>()) {
             if (button->defaultAction() == action) {

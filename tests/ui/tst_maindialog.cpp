@@ -576,6 +576,13 @@ void TestMainDialog::passwordFieldsShowAndHideOnRequest() {
     QCOMPARE(field->echoMode(), QLineEdit::Password);
     QVERIFY(!field->displayText().contains("s3cret"));
     QCOMPARE(name(), QStringLiteral("Show password"));
+
+    // The same from the keyboard, in the field itself.
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_F8, Qt::AltModifier);
+    QCOMPARE(field->echoMode(), QLineEdit::Normal);
+    QTest::keyClick(field, Qt::Key_F8, Qt::AltModifier);
+    QCOMPARE(field->echoMode(), QLineEdit::Password);
 }
 
 void TestMainDialog::typedPathsAreExpanded_data() {
