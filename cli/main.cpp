@@ -149,7 +149,7 @@ int main(int argc, char* argv[]) {
         if (Exists(request.outputFile)) {
             return UsageError("'" + request.outputFile + "' exists; add --force to replace it");
         }
-        extras.push_back(std::string(CERTMGR_SETTING_REPLACE_EXISTING) + "=0");
+        extras.push_back(SettingText(CERTMGR_SETTING_REPLACE_EXISTING, 0));
     }
 
     if (request.keyLength < 2048) {

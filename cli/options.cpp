@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/options.h"
 
+#include "core/generate.h"
+
 #include <certmgr.h>
 #include <getopt.h>
 
@@ -194,7 +196,7 @@ ParseResult ParseCommandLine(int argc, char* argv[]) {
 std::vector<std::string> ExtraSettings(const CliOptions& options) {
     std::vector<std::string> settings;
     if (options.authority) {
-        settings.push_back(std::string(CERTMGR_SETTING_AUTHORITY) + "=1");
+        settings.push_back(SettingText(CERTMGR_SETTING_AUTHORITY, 1));
     }
     if (options.legacyPfx) {
         settings.push_back(std::string(CERTMGR_SETTING_PFX_ENCRYPTION) + "=3DES");

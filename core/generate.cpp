@@ -15,13 +15,13 @@ bool CheckOutputFile(IFormAccess& form) {
     return true;
 }
 
-namespace {
-
 // Written as unsigned decimals: a validity beyond 2^31 - 1 days must not reach the component
 // as a negative number.
-std::string Setting(const char* name, std::uint32_t value) {
+std::string SettingText(const char* name, std::uint32_t value) {
     return std::string(name) + "=" + std::to_string(value);
 }
+
+namespace {
 
 GenerationOutcome Failed(const std::string& message) {
     return {false, message, MessageIcon::Error};
@@ -37,8 +37,8 @@ GenerationOutcome RunGeneration(CCertMgr& certMgr, const CertRequest& request,
     // A refused setting would otherwise give a certificate with the component's default and a
     // success message for something the user did not ask for.
     std::vector<std::string> settings = {
-        Setting(CERTMGR_SETTING_VALIDITY_DAYS, request.validDays),
-        Setting(CERTMGR_SETTING_KEY_LENGTH, static_cast<std::uint32_t>(request.keyLength))};
+        SettingText(CERTMGR_SETTING_VALIDITY_DAYS, request.validDays),
+        SettingText(CERTMGR_SETTING_KEY_LENGTH, static_cast<std::uint32_t>(request.keyLength))};
     settings.insert(settings.end(), extraSettings.begin(), extraSettings.end());
     for (const std::string& setting : settings) {
         if (certMgr.ApplySetting(setting) != 0) {

@@ -19,6 +19,9 @@ struct GenerationOutcome {
     MessageIcon icon = MessageIcon::Error;
 };
 
+// A numeric setting as the component takes it: "name=value".
+std::string SettingText(const char* name, std::uint32_t value);
+
 // True when an output file was given; otherwise shows why and returns false.
 bool CheckOutputFile(IFormAccess& form);
 

@@ -53,10 +53,6 @@ constexpr int kInputs[] = {IDC_COUNTRY,
                            IDC_BROWSE_OUTPUT_FILE,
                            IDC_GENERATE};
 
-std::string Setting(const char* name, int value) {
-    return std::string(name) + "=" + std::to_string(value);
-}
-
 }  // namespace
 
 CMainDialog::CMainDialog(QWidget* parent, DialogPrompts* prompts)
@@ -244,9 +240,9 @@ std::optional<std::vector<std::string>> CMainDialog::PrepareRun(CertRequest& req
     }
 
     // Without a yes to replacing, a file that appears in the meantime is left alone.
-    std::vector<std::string> settings = {Setting(CERTMGR_SETTING_REPLACE_EXISTING, exists ? 1 : 0)};
+    std::vector<std::string> settings = {SettingText(CERTMGR_SETTING_REPLACE_EXISTING, exists ? 1 : 0)};
     if (m_ui->certAuthorityCheck->isChecked()) {
-        settings.push_back(Setting(CERTMGR_SETTING_AUTHORITY, 1));
+        settings.push_back(SettingText(CERTMGR_SETTING_AUTHORITY, 1));
     }
     return settings;
 }

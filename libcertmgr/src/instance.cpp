@@ -76,9 +76,8 @@ void Instance::Warn(const std::string& text) const {
     if (m_sink == nullptr) {
         return;
     }
-    // As wide as the progress event's arrays, so a sink that writes its usual entries stays inside.
-    std::array<intptr_t, 8> params{};
-    std::array<intptr_t, 8> lengths{};
+    std::array<intptr_t, kEventArrayEntries> params{};
+    std::array<intptr_t, kEventArrayEntries> lengths{};
     params[0] = reinterpret_cast<intptr_t>(text.c_str());
     lengths[0] = static_cast<intptr_t>(text.size());
     m_sink(m_context, CERTMGR_EVENT_WARNING, 1, params.data(), lengths.data());

@@ -25,8 +25,6 @@ namespace {
 constexpr unsigned kMaxRacers = 4;
 // Often enough for a progress bar and a prompt cancel, rarely enough to cost nothing.
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
-// Room for the entries that a sink handling events 1 and 2 writes, though this event has one parameter.
-constexpr std::size_t kEventArrayEntries = 8;
 
 struct Race {
     std::atomic<bool> finished{false};

@@ -8,7 +8,13 @@
 
 #include <certmgr.h>
 
+#include <cstddef>
+
 namespace certmgr {
+
+// The length of every event's argument arrays: room for the entries that a sink handling events 1
+// and 2 writes, though the events raised have one parameter.
+inline constexpr std::size_t kEventArrayEntries = 8;
 
 // The caller's event sink, told now and then how the search for primes goes. An answer other than 0
 // stops the generation.

@@ -5,6 +5,7 @@
 #include "pfx.h"
 #include "tempdir.h"
 
+#include <gtest/gtest.h>
 #include <openssl/crypto.h>
 #include <openssl/err.h>
 #include <openssl/provider.h>
@@ -357,6 +358,12 @@ X509* RsaCa() {
 
 X509* SignerCertificate(SignerKind kind) {
     return TheFactory().SignerCert(kind);
+}
+
+void ExpectIntermediateChain(const STACK_OF(X509) * chain) {
+    ASSERT_EQ(sk_X509_num(chain), 2);
+    EXPECT_EQ(NameEntry(X509_get_subject_name(sk_X509_value(chain, 0)), NID_commonName), "Test Intermediate CA");
+    EXPECT_EQ(X509_cmp(sk_X509_value(chain, 1), IntermediateRoot()), 0);
 }
 
 }  // namespace certmgr_test

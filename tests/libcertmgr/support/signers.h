@@ -55,4 +55,7 @@ X509* RsaCa();
 // The signing certificate of a kind that has one.
 X509* SignerCertificate(SignerKind kind);
 
+// Checks that an issued file's chain is SignerKind::Intermediate's: the intermediate, then its root.
+void ExpectIntermediateChain(const STACK_OF(X509) * chain);
+
 }  // namespace certmgr_test
